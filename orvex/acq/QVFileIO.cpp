@@ -1,0 +1,3 @@
+#include "acq/QVFileIO.h"
+
+CQVFileIO::~CQVFileIO() = default;

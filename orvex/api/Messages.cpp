@@ -1,0 +1,110 @@
+#include "api/Messages.h"
+
+#include <cstdarg>
+#include <cstdio>
+#include <memory>
+
+#include "acq/ReplayRestart.h"
+#include "platform/DebugOutput.h"
+#include "platform/DesktopBackend.h"
+
+namespace orvex {
+namespace {
+
+QV_Callback g_callback = &DefaultCallback;
+// Owned; a plain pointer so that it outlives static destruction order questions.
+IProgressWindow* g_progress = nullptr;
+
+void ShowTextMessage(uint32_t value, const char* text) {
+  const char* body = text ? text : "";
+  switch (value & 0xFF) {
+    case QV_LEVEL_DEBUG: {
+      char line[4096];
+      std::snprintf(line, sizeof line, "libOrvex:%s\n", body);
+      WriteDebugOutput(line);
+      return;
+    }
+    case QV_LEVEL_INFO:
+      Desktop().ShowMessageBox(body, "libOrvex:Info", MessageIcon::Information);
+      return;
+    case QV_LEVEL_WARNING:
+      Desktop().ShowMessageBox(body, "libOrvex:Warning", MessageIcon::Warning);
+      return;
+    case QV_LEVEL_ERROR:
+      Desktop().ShowMessageBox(body, "libOrvex:Error", MessageIcon::Error);
+      return;
+    default:
+      Desktop().ShowMessageBox(body, "libOrvex:Message: Illegal Message Level!", MessageIcon::Error);
+      return;
+  }
+}
+
+void UpdateProgress(uint32_t value, const char* text) {
+  uint32_t action = value & 0xFFFF;
+  if (action == QV_PROGRESS_CLOSE) {
+    DestroyProgressWindow();
+    return;
+  }
+  if (!g_progress) {
+    g_progress = Desktop().CreateProgressWindow().release();
+    if (!g_progress) return;  // console: nothing to show
+  }
+  if (action == QV_PROGRESS_UPDATE) g_progress->SetText(text ? text : "");
+  g_progress->SetPosition(value >> 16);
+  g_progress->Repaint();
+  g_progress->PumpMessages();
+}
+
+}  // namespace
+
+int32_t DefaultCallback(QV_Handle handle, uint32_t kind, uint32_t value, const char* text) {
+  switch (kind) {
+    case QV_MSG_TEXT:
+      ShowTextMessage(value, text);
+      break;
+    case QV_MSG_STREAM:
+      if ((value & 0xFFFF) == QV_STREAM_EOF) {
+        Notify(handle, QV_MSG_TEXT, kMsgDataWarning, "CPelCam::ReadData(): CQVFileIO::IO_EOF!");
+        RestartReplayFromBeginning(handle);
+      }
+      break;
+    case QV_MSG_PROGRESS:
+      UpdateProgress(value, text);
+      break;
+    default:
+      break;
+  }
+  return 0;
+}
+
+void DestroyProgressWindow() {
+  delete g_progress;
+  g_progress = nullptr;
+}
+
+QV_Callback CurrentCallback() { return g_callback; }
+
+QV_Callback InstallCallback(QV_Callback callback) {
+  QV_Callback previous = g_callback;
+  g_callback = callback ? callback : &DefaultCallback;
+  return previous;
+}
+
+void Notify(QV_Handle handle, uint32_t kind, uint32_t value, const char* text) {
+  g_callback(handle, kind, value, text);
+}
+
+void ReportText(QV_Handle handle, uint32_t value, const char* format, ...) {
+  char text[4096];
+  va_list args;
+  va_start(args, format);
+  std::vsnprintf(text, sizeof text, format, args);
+  va_end(args);
+  Notify(handle, QV_MSG_TEXT, value, text);
+}
+
+void ReportProgress(uint32_t position, uint32_t action, const char* text) {
+  Notify(nullptr, QV_MSG_PROGRESS, (position << 16) | action, text);
+}
+
+}  // namespace orvex

@@ -1,0 +1,59 @@
+#pragma once
+
+#include <cstdint>
+#include <cstdlib>
+#include <memory>
+#include <vector>
+
+#include "Orvex.h"
+
+struct CPelSys;
+class CQVFileIO;
+
+namespace orvex {
+
+// Records handed to applications are single malloc'ed blocks.
+struct FreeBlock {
+  void operator()(void* block) const { std::free(block); }
+};
+template <class T>
+using BlockPtr = std::unique_ptr<T, FreeBlock>;
+
+class CUsbInterface;
+class CDlgRegDesc;
+
+enum InterfaceKind : uint32_t { kNotConnected = 0, kUsbDevice = 1, kReplayStream = 3 };
+
+// Register attribute bits (the OR of the mode flags of the maps on a register).
+constexpr uint8_t kAttrReadThrough = 1;
+constexpr uint8_t kAttrReleasesAcq = 4;
+
+constexpr size_t kCamInfoSize = 60;
+
+}  // namespace orvex
+
+// The camera side of an open system.
+class CPelCam {
+ public:
+  explicit CPelCam(CPelSys* owner);
+  ~CPelCam();
+  CPelCam(const CPelCam&) = delete;
+  CPelCam& operator=(const CPelCam&) = delete;
+
+  // Sizes the register image and attributes to n bytes, all zero.
+  void SizeRegisterImage(size_t n);
+  size_t RegisterCount() const { return regImage.size(); }
+
+  CPelSys* owner;
+  orvex::CDlgRegDesc* dialog = nullptr;
+  orvex::BlockPtr<_RegDesc> regDesc;
+  std::vector<uint8_t> regImage;
+  std::vector<uint8_t> regAttr;
+  uint8_t camInfo[orvex::kCamInfoSize] = {};
+  std::vector<_CamData*> slots;
+  uint32_t interfaceKind = orvex::kNotConnected;
+  // Interface object: the USB interface for kind 1, the replay reader for kind 3.
+  std::unique_ptr<orvex::CUsbInterface> usb;
+  std::unique_ptr<CQVFileIO> replay;
+  std::unique_ptr<CQVFileIO> recording;
+};

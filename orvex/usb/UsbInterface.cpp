@@ -1,0 +1,9 @@
+#include "usb/UsbInterface.h"
+
+namespace orvex {
+
+CUsbInterface::~CUsbInterface() = default;
+
+int CUsbInterface::ClearHalt(unsigned /*endpoint*/) { return -1; }
+
+}  // namespace orvex

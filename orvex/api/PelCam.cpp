@@ -1,6 +1,7 @@
 #include "api/PelCam.h"
 
 #include "acq/CamDataRecord.h"
+#include "api/PelSys.h"
 #include "acq/QVFileIO.h"
 #include "dialog/DlgRegDesc.h"
 #include "platform/DesktopBackend.h"
@@ -28,3 +29,5 @@ void CPelCam::SizeRegisterImage(size_t n) {
   regImage.assign(n, 0);
   regAttr.assign(n, 0);
 }
+
+const _SysDesc* CPelCam::SysDesc() const { return owner ? owner->sysDesc.get() : nullptr; }

@@ -43,6 +43,22 @@ class CPelCam {
   // Sizes the register image and attributes to n bytes, all zero.
   void SizeRegisterImage(size_t n);
   size_t RegisterCount() const { return regImage.size(); }
+  const _SysDesc* SysDesc() const;
+  QV_Handle Handle() const { return owner; }
+
+  // Register protocol (usb/RegisterProtocol.cpp): the image is the reference;
+  // a connected device receives every write and answers read-through reads.
+  int32_t SetReg(uint8_t address, uint8_t value);
+  uint8_t GetReg(uint8_t address);
+  int32_t GetAllReg();
+  // The image value without any device access (0 beyond the described registers).
+  uint8_t GetRegImage(uint8_t address) const { return address < regImage.size() ? regImage[address] : 0; }
+
+  // Slot 0 is dropped when a register that changes the acquisition size is
+  // written (acq/); the next acquisition rebuilds it.
+  void ReleaseAcquisitionBuffer();
+  // Appends a register-write object to the recording stream, if one is open.
+  void RecordRegisterWrite(uint8_t address, uint8_t value);
 
   CPelSys* owner;
   orvex::CDlgRegDesc* dialog = nullptr;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 struct usb_dev_handle;
@@ -16,6 +17,10 @@ class CUsbInterface {
 
   // Clears a halt condition on one endpoint: 0, or the negative transfer result.
   int ClearHalt(unsigned endpoint);
+  // One bulk transfer with this interface's time-out: bytes moved, or a
+  // negative transfer result (-1 without a device).
+  int BulkRead(unsigned endpoint, void* buffer, size_t length);
+  int BulkWrite(unsigned endpoint, const void* buffer, size_t length);
 
   usb_dev_handle* device = nullptr;
   uint32_t timeoutMs = 1000;

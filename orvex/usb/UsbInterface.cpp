@@ -6,8 +6,8 @@ CUsbInterface::~CUsbInterface() = default;
 
 int CUsbInterface::ClearHalt(unsigned /*endpoint*/) { return -1; }
 
-}  // namespace orvex
-
 int CUsbInterface::BulkRead(unsigned /*endpoint*/, void* /*buffer*/, size_t /*length*/) { return -1; }
 
 int CUsbInterface::BulkWrite(unsigned /*endpoint*/, const void* /*buffer*/, size_t /*length*/) { return -1; }
+
+}  // namespace orvex

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "acq/RegroupKernel.h"
 #include "acq/UnalignedAccess.h"
 
 #if defined(__SSE2__)
@@ -11,32 +12,6 @@
 
 namespace orvex {
 namespace {
-
-// A copy of kWide bytes where only the first kChunk matter: the extra bytes
-// land where a later copy of the same pass writes anyway. One wide move is
-// cheaper than the two or three moves of an odd-sized copy.
-template <size_t kWide>
-inline void CopyWide(uint8_t* out, const uint8_t* in) {
-  std::memcpy(out, in, kWide);
-}
-
-// Frame-major regrouping for one element size. Groups of a frame are contiguous
-// in the destination (row r, group g at r * groups + g), so the pass walks the
-// groups flat. Each wide copy spills into the next group of the same frame,
-// which the next iteration overwrites; the very last group spills past both
-// arrays and is copied exactly.
-template <size_t kElem>
-void RegroupTyped(const uint8_t* src, uint8_t* dst, uint32_t frames, size_t groupCount) {
-  constexpr size_t kChunk = 3 * kElem;
-  constexpr size_t kWide = kElem == 4 ? 16 : kElem == 2 ? 8 : 4;
-  const size_t frameBytes = groupCount * kChunk;
-  uint8_t* group = dst;
-  for (size_t i = 0; i + 1 < groupCount; ++i, group += kChunk) {
-    uint8_t* out = group;
-    for (uint32_t f = 0; f < frames; ++f, src += kChunk, out += frameBytes) CopyWide<kWide>(out, src);
-  }
-  for (uint32_t f = 0; f < frames; ++f, src += kChunk, group += frameBytes) std::memcpy(group, src, kChunk);
-}
 
 bool Fits(uint64_t needed, size_t available) { return needed <= available; }
 
@@ -59,10 +34,13 @@ bool RegroupFrames(const void* src, size_t srcBytes, void* dst, size_t dstBytes,
   const auto* in = static_cast<const uint8_t*>(src);
   auto* out = static_cast<uint8_t*>(dst);
   const size_t groupCount = size_t{shape.rows} * shape.groups;
+  // Groups of a frame are contiguous in the destination (row r, group g at
+  // r * groups + g), so the pass walks them flat.
+  const size_t frameBytes = groupCount * 3 * shape.elementBytes;
   switch (shape.elementBytes) {
-    case 4: RegroupTyped<4>(in, out, frames, groupCount); return true;
-    case 2: RegroupTyped<2>(in, out, frames, groupCount); return true;
-    case 1: RegroupTyped<1>(in, out, frames, groupCount); return true;
+    case 4: RegroupGroups<4>(in, out, frames, frameBytes, groupCount, true); return true;
+    case 2: RegroupGroups<2>(in, out, frames, frameBytes, groupCount, true); return true;
+    case 1: RegroupGroups<1>(in, out, frames, frameBytes, groupCount, true); return true;
     default: return false;
   }
 }

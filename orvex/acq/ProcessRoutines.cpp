@@ -75,22 +75,35 @@ constexpr uint32_t kPositionStep = 32;
 
 uint32_t WindowWidth(uint32_t halfWindow) { return 2 * std::min<uint32_t>(halfWindow, 10) + 1; }
 
+// A sample triple (position, then the pixel's two words) as one 8-byte store;
+// its last two bytes land on the position of the triple written next.
+inline void StoreTripleWide(uint8_t* out, uint16_t position, const uint8_t* values) {
+  uint64_t triple = position | (uint64_t{LoadU32(values)} << 16);
+  std::memcpy(out, &triple, 8);
+}
+
 // One group of kPixels: start words, then per sample two words per pixel. The
-// source is read in order; each pixel's samples go to its own run of w triples.
+// group (at most 258 bytes) is read once; each pixel's samples are written in
+// order into its own run of w triples, so every spill of a wide store is
+// overwritten next. The very last triple of the image is stored exactly.
 template <uint32_t kPixels>
-const uint8_t* ExpandGroup(const uint8_t* in, uint8_t* out, uint32_t w, uint16_t back) {
-  const size_t pixelBytes = size_t{w} * 6;
-  uint16_t position[kPixels];
-  for (uint32_t q = 0; q < kPixels; ++q, in += 2) position[q] = static_cast<uint16_t>(LoadU16(in) - back);
-  for (uint32_t k = 0; k < w; ++k) {
-    uint8_t* sample = out + size_t{k} * 6;
-    for (uint32_t q = 0; q < kPixels; ++q, in += 4, sample += pixelBytes) {
-      StoreU16(sample, position[q]);
-      std::memcpy(sample + 2, in, 4);
-      position[q] = static_cast<uint16_t>(position[q] + kPositionStep);
+const uint8_t* ExpandGroup(const uint8_t* in, uint8_t* out, uint32_t w, uint16_t back, bool lastOfImage) {
+  const uint8_t* samples = in + 2 * kPixels;
+  for (uint32_t q = 0; q < kPixels; ++q, out += size_t{w} * 6) {
+    uint16_t position = static_cast<uint16_t>(LoadU16(in + 2 * q) - back);
+    const uint8_t* values = samples + 4 * q;
+    uint8_t* triple = out;
+    const uint32_t wide = lastOfImage && q + 1 == kPixels ? w - 1 : w;
+    for (uint32_t k = 0; k < wide; ++k, triple += 6, values += 4 * kPixels) {
+      StoreTripleWide(triple, position, values);
+      position = static_cast<uint16_t>(position + kPositionStep);
+    }
+    if (wide < w) {
+      StoreU16(triple, position);
+      std::memcpy(triple + 2, values, 4);
     }
   }
-  return in;
+  return samples + size_t{w} * 4 * kPixels;
 }
 
 }  // namespace
@@ -116,10 +129,10 @@ bool ExpandWindow(const void* src, size_t srcBytes, void* dst, size_t dstBytes, 
   // A row: two pixels at each edge, 92 groups of three in between.
   constexpr uint32_t kInnerGroups = (kWindowColumns - 4) / 3;
   for (uint32_t row = 0; row < kWindowRows; ++row) {
-    in = ExpandGroup<2>(in, out, w, back);
+    in = ExpandGroup<2>(in, out, w, back, false);
     out += 2 * pixelBytes;
-    for (uint32_t g = 0; g < kInnerGroups; ++g, out += 3 * pixelBytes) in = ExpandGroup<3>(in, out, w, back);
-    in = ExpandGroup<2>(in, out, w, back);
+    for (uint32_t g = 0; g < kInnerGroups; ++g, out += 3 * pixelBytes) in = ExpandGroup<3>(in, out, w, back, false);
+    in = ExpandGroup<2>(in, out, w, back, row + 1 == kWindowRows);
     out += 2 * pixelBytes;
   }
   return true;

@@ -9,6 +9,19 @@
 
 using k7hlp_test::Record;
 
+namespace {
+
+// Field by field: padding bytes are not part of a record's state.
+bool SameFields(const K7Hlp_Data& a, const K7Hlp_Data& b) {
+  bool same = a.dataType == b.dataType && a.dataSize == b.dataSize && a.data == b.data &&
+              a.headerType == b.headerType && a.headerSize == b.headerSize && a.header == b.header &&
+              a.unit == b.unit && std::memcmp(a.dim, b.dim, sizeof a.dim) == 0;
+  for (int i = 0; i < 6; ++i) same = same && a.param[i].name == b.param[i].name && a.param[i].value == b.param[i].value;
+  return same;
+}
+
+}  // namespace
+
 TEST(RecordTest, VersionIsStoredLeastSignificantFirst) {
   unsigned short version[4] = {9, 9, 9, 9};
   EXPECT_EQ(K7Hlp_getVersion(version), 0);
@@ -29,7 +42,7 @@ TEST(RecordTest, AllocNamesTheSixRegistersAndFreeOfAFreshRecordChangesNothing) {
   }
   K7Hlp_Data before = data;
   EXPECT_EQ(K7Hlp_free(&data), 0);
-  EXPECT_EQ(std::memcmp(&before, &data, sizeof data), 0);
+  EXPECT_TRUE(SameFields(before, data));
 }
 
 TEST(RecordTest, MissingRecordsAreReported) {
@@ -48,7 +61,7 @@ TEST(RecordTest, UnknownDataTypeLeavesTheRecordUntouched) {
   K7Hlp_Data before = data;
   EXPECT_EQ(K7Hlp_free(&data), -1);
   EXPECT_STREQ(K7Hlp_getLastError(), "K7Hlp_free:: unknown data type...");
-  EXPECT_EQ(std::memcmp(&before, &data, sizeof data), 0);
+  EXPECT_TRUE(SameFields(before, data));
 }
 
 TEST(RecordTest, UnknownHeaderTypeFailsAfterTheSamplesAreReleased) {

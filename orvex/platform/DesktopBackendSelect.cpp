@@ -28,12 +28,15 @@ std::string DirectoryOfThisModule() {
   return slash == std::string::npos ? std::string{} : path.substr(0, slash);
 }
 
-// Next to the library first (build tree, relocated installs), then the
-// installation's plug-in folder.
+// Next to the library (build tree), in the plug-in folder beside it (an
+// installation moved to another prefix), then the configured plug-in folder.
 std::vector<std::string> PluginCandidates() {
   std::vector<std::string> candidates;
   const std::string own = DirectoryOfThisModule();
-  if (!own.empty()) candidates.push_back(own + "/" + kDesktopPluginFile);
+  if (!own.empty()) {
+    candidates.push_back(own + "/" + kDesktopPluginFile);
+    candidates.push_back(own + "/orvex/" + kDesktopPluginFile);
+  }
 #ifdef ORVEX_INSTALL_PLUGIN_DIR
   candidates.push_back(std::string(ORVEX_INSTALL_PLUGIN_DIR) + "/" + kDesktopPluginFile);
 #endif

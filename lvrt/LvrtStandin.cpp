@@ -13,6 +13,7 @@ constexpr size_t kPrefix = 16;
 
 int32_t g_successesLeft = -1;
 int32_t g_resizeCount = 0;
+int32_t g_shortenBy = 0;
 
 size_t ElementSize(int32_t typeCode) {
   switch (typeCode) {
@@ -86,6 +87,7 @@ LVRT_API MgErr DSDisposeHandle(UHandle handle) {
 LVRT_API int32_t DSGetHandleSize(UHandle handle) {
   if (!handle || !*handle) return 0;
   size_t size = BlockSize(*handle);
+  size = size > static_cast<size_t>(g_shortenBy) ? size - g_shortenBy : 0;
   return size > static_cast<size_t>(std::numeric_limits<int32_t>::max()) ? std::numeric_limits<int32_t>::max()
                                                                          : static_cast<int32_t>(size);
 }
@@ -107,6 +109,8 @@ LVRT_API MgErr NumericArrayResize(int32_t typeCode, int32_t numDims, UHandle* da
 }
 
 LVRT_API void LvrtStandin_FailResizesAfter(int32_t successes) { g_successesLeft = successes < 0 ? -1 : successes; }
+
+LVRT_API void LvrtStandin_ShortenHandleSizes(int32_t bytes) { g_shortenBy = bytes > 0 ? bytes : 0; }
 
 LVRT_API int32_t LvrtStandin_ResizeCount(void) { return g_resizeCount; }
 

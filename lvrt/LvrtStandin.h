@@ -33,6 +33,9 @@ LVRT_API UHandle AZNewHandle(size_t size);
 /* Test switch: the next `successes` resizes succeed, every later one fails
  * with LVRT_FULL_ERR; a negative value lets all succeed again. */
 LVRT_API void LvrtStandin_FailResizesAfter(int32_t successes);
+/* Test switch: DSGetHandleSize reports `bytes` less than the block holds
+ * (0 for the true size), as a run-time with a smaller block would. */
+LVRT_API void LvrtStandin_ShortenHandleSizes(int32_t bytes);
 /* Number of NumericArrayResize calls since the last reset. */
 LVRT_API int32_t LvrtStandin_ResizeCount(void);
 LVRT_API void LvrtStandin_ResetResizeCount(void);

@@ -14,7 +14,10 @@ namespace fs = std::filesystem;
 bool ReadPath(CKeyInput& input, std::FILE* out, const char* title, const FileFilter& filter, std::string& path) {
   std::fprintf(out, "%s\n%s: ", title, filter.description);
   std::fflush(out);
-  return input.ReadLine(path, kMaxPromptPathChars) && !path.empty();
+  bool answered = input.ReadLine(path, kMaxPromptPathChars);
+  // A terminal echoes the typed line; from a pipe the prompt line still needs its end.
+  if (!input.IsTerminal()) std::fputc('\n', out);
+  return answered && !path.empty();
 }
 
 bool IsRegularFile(const std::string& path) {

@@ -9,7 +9,10 @@
 #include <regex>
 #include <string>
 
+#include "CameraSystem.h"
 #include "CapturedOutput.h"
+#include "RegDescLookup.h"
+#include "Settings.h"
 #include "Sandbox.h"
 #include "StressTest.h"
 #include "TestEnv.h"
@@ -75,6 +78,21 @@ TEST_F(EmulatedTester, OverLongSerialLineIsCutToWhatTheCameraStores) {
   ASSERT_EQ(control_.replug(0), 0);
   std::string after = Run({"i5"}, "");
   EXPECT_NE(after.find("Serial string is " + std::string(16, '7') + "\n"), std::string::npos) << after;
+}
+
+TEST_F(EmulatedTester, UnknownSettingIsReportedAndTheOthersStillApply) {
+  CameraSystem camera;
+  ASSERT_EQ(camera.Open(QV_OPEN_USB, kTestSystem), 1);
+  const _RegDesc* desc = QV_GetRegDesc(camera.Handle());
+  // A plain register that no map shares its name with: the register path of the settings.
+  const _Reg* reg = FindRegByName(desc, "SensTqpLo");
+  ASSERT_NE(reg, nullptr);
+  ASSERT_EQ(FindMapByName(desc, "SensTqpLo"), nullptr);
+  CapturedOutput out;
+  ApplySettings(camera.Handle(), {{"NoSuchName", 5}, {"SensNFrames", 40}, {reg->id, 0x1234}}, out.file());
+  EXPECT_EQ(out.text(), "Register Setting Error: NoSuchName=5\n");
+  EXPECT_EQ(QV_GetMap(camera.Handle(), FindMapByName(desc, "SensNFrames")), 40u);
+  EXPECT_EQ(QV_GetReg(camera.Handle(), reg->num), 0x34);
 }
 
 TEST_F(EmulatedTester, StressRunWalksTheGridAndLogsIntoItsFile) {

@@ -149,6 +149,17 @@ TEST(TesterProgram, StressTestRunsWithItsDescribedGrid) {
       << log;
 }
 
+TEST(TesterProgram, ChangingFramesStepsTheFrameCountEveryEighthAcquisition) {
+  Sandbox box;
+  ProgramRun run = RunTester(box, "u4");
+  EXPECT_NE(run.output.find(">>>>   >>>> QV_SetMap to 36 frames\n>>>>   >>>> (8) QV_Acquire "), std::string::npos)
+      << run.output;
+  EXPECT_NE(run.output.find(">>>>   >>>> QV_SetMap to 92 frames\n>>>>   >>>> (120) QV_Acquire "), std::string::npos);
+  EXPECT_EQ(CountOccurrences(run.output, "QV_SetMap to "), 15);
+  EXPECT_EQ(CountOccurrences(run.output, " QV_Acquire "), 128);
+  EXPECT_FALSE(std::regex_search(run.output, std::regex("QV_Acquire (-\\d+|0)\n"))) << run.output;
+}
+
 TEST(TesterProgram, WrongPasswordRunsNothing) {
   Sandbox box;
   ProgramRun run = RunTester(box, "", "i\n1\nnot-the-password\n5\nx\n");

@@ -31,6 +31,14 @@ bool FolderOfExists(const std::string& path) {
   return parent.empty() || fs::is_directory(parent, error);
 }
 
+// A dialog answers a full path; the library would look for a bare name in the
+// data folder's i2c folder instead of the working directory.
+void MakeAbsolute(std::string& path) {
+  std::error_code error;
+  fs::path absolute = fs::absolute(path, error);
+  if (!error) path = absolute.lexically_normal().string();
+}
+
 void AddDefaultExtension(std::string& path, const FileFilter& filter) {
   if (!fs::path(path).has_extension()) path += std::string(".") + filter.defaultExtension;
 }
@@ -40,6 +48,7 @@ void AddDefaultExtension(std::string& path, const FileFilter& filter) {
 bool PromptOpenFile(CKeyInput& input, std::FILE* out, const char* title, const FileFilter& filter,
                     std::string& path) {
   if (!ReadPath(input, out, title, filter, path)) return false;
+  MakeAbsolute(path);
   if (IsRegularFile(path)) return true;
   std::fprintf(out, "%s: file not found\n", path.c_str());
   return false;
@@ -49,6 +58,7 @@ bool PromptSaveFile(CKeyInput& input, std::FILE* out, const char* title, const F
                     std::string& path) {
   if (!ReadPath(input, out, title, filter, path)) return false;
   AddDefaultExtension(path, filter);
+  MakeAbsolute(path);
   if (FolderOfExists(path)) return true;
   std::fprintf(out, "%s: folder not found\n", path.c_str());
   return false;

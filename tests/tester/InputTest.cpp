@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 
 #include "AccessLock.h"
@@ -78,6 +79,17 @@ TEST(PathPrompt, SaveAddsTheDefaultExtensionOnlyWhenThereIsNone) {
   ASSERT_TRUE(PromptSaveFile(input, out.file(), "Save FX2-i2c File ...", kI2cFileFilter, path));
   EXPECT_EQ(path, "/tmp/eeprom.bin");
   EXPECT_FALSE(PromptSaveFile(input, out.file(), "Save FX2-i2c File ...", kI2cFileFilter, path));
+}
+
+TEST(PathPrompt, RelativeAnswersBecomeFullPaths) {
+  // The library looks for a bare firmware name in the data folder, so the
+  // prompt must answer with the full path a dialog would give.
+  ScriptedInput in("sub/../eeprom\n");
+  CapturedOutput out;
+  CKeyInput input(in.file());
+  std::string path;
+  ASSERT_TRUE(PromptSaveFile(input, out.file(), "Save FX2-i2c File ...", kI2cFileFilter, path));
+  EXPECT_EQ(path, (std::filesystem::current_path() / "eeprom.iic").string());
 }
 
 }  // namespace

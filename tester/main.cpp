@@ -6,6 +6,9 @@
 #include "TesterProgram.h"
 
 int main(int argc, char** argv) {
+  // Line by line, so that the library's messages on stderr land between the
+  // lines they belong to when both go to one log.
+  std::setvbuf(stdout, nullptr, _IOLBF, 0);
   CTesterProgram program(stdout, stdin);
   return program.Run(argc, argv);
 }

@@ -13,6 +13,7 @@
 #include "CapturedOutput.h"
 #include "RegDescLookup.h"
 #include "Settings.h"
+#include "PathMapping.h"
 #include "Sandbox.h"
 #include "StressTest.h"
 #include "TestEnv.h"
@@ -93,6 +94,26 @@ TEST_F(EmulatedTester, UnknownSettingIsReportedAndTheOthersStillApply) {
   EXPECT_EQ(out.text(), "Register Setting Error: NoSuchName=5\n");
   EXPECT_EQ(QV_GetMap(camera.Handle(), FindMapByName(desc, "SensNFrames")), 40u);
   EXPECT_EQ(QV_GetReg(camera.Handle(), reg->num), 0x34);
+}
+
+// Records a few acquisitions of the emulated camera where Test8 looks for its stream.
+void RecordStream(const std::string& path, int acquisitions) {
+  ASSERT_TRUE(CreateParentFolders(path));
+  CameraSystem camera;
+  ASSERT_EQ(camera.Open(QV_OPEN_USB, kTestSystem), 1);
+  CapturedOutput ignored;
+  ApplySettings(camera.Handle(), A16Z16Settings(), ignored.file());
+  ASSERT_EQ(QV_CreateStreamFile(camera.Handle(), path.c_str()), 0);
+  for (int i = 0; i < acquisitions; ++i) ASSERT_GT(QV_Acquire(camera.Handle()), 0);
+  QV_CreateStreamFile(camera.Handle(), nullptr);
+}
+
+TEST_F(EmulatedTester, StreamReplayTestReadsTheRecordedStream) {
+  RecordStream(MapWindowsPath("E:\\pvs-streams\\out.pvs"), 4);
+  std::string text = Run({"u8"}, "");
+  EXPECT_EQ(CountOccurrences(text, " QV_Acquire "), 32) << text;
+  EXPECT_NE(text.find(">>>>   >>>> (0) QV_Acquire 329216\n>>>>   >>>> DP_ENCODER 8\n"), std::string::npos) << text;
+  EXPECT_EQ(CountOccurrences(text, "DP_ENCODER 8\n"), 32);
 }
 
 TEST_F(EmulatedTester, StressRunWalksTheGridAndLogsIntoItsFile) {

@@ -123,6 +123,30 @@ TEST(TesterProgram, ProcessingWritesTwoCsvFilesPerAcquisition) {
   EXPECT_FALSE(fs::exists(box.InWork("tester-out/TAVRIN/data_10_a.csv")));
 }
 
+TEST(TesterProgram, IntensityTestWaitsTwiceAndWrites300By300Images) {
+  Sandbox box;
+  ProgramRun run = RunTester(box, "uc", "\n\n");
+  size_t cover = run.output.find("Cover the camera to generate offset fix pattern and press enter to continue...\n");
+  size_t remove = run.output.find("Remove the cover and press enter to continue...\n");
+  ASSERT_NE(cover, std::string::npos) << run.output;
+  ASSERT_NE(remove, std::string::npos);
+  // The offset is taken from acquisition 3, before the cover comes off.
+  EXPECT_LT(run.output.find(">>>>   >>>> (3) QV_Acquire "), remove);
+  EXPECT_GT(run.output.find(">>>>   >>>> (4) QV_Acquire "), remove);
+  EXPECT_NE(run.output.find(">>>>   >>>> Dim 1 : 300\n>>>>   >>>> Dim 2 : 300\n"), std::string::npos);
+  for (int n = 0; n < 10; ++n) {
+    std::string path = box.InWork("tester-out/TAVRIN/data/data_" + std::to_string(n) + "_i.csv");
+    if (n <= 3) {
+      EXPECT_FALSE(fs::exists(path)) << path;
+      continue;
+    }
+    std::vector<std::string> rows = Lines(ReadFile(path));
+    ASSERT_EQ(rows.size(), 300u) << path;
+    EXPECT_EQ(CountOccurrences(rows.front(), "\t"), 299);
+    EXPECT_TRUE(std::regex_match(rows.back(), std::regex("-?\\d+(\t-?\\d+){299}"))) << path;
+  }
+}
+
 TEST(TesterProgram, HeaderTableNeedsNoCamera) {
   Sandbox box;
   ProgramRun run = RunTester(box, "u9", "", "cameras = 0\n");

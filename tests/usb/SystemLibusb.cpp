@@ -1,0 +1,35 @@
+// libOrvex against the system's libusb-0.1 with no camera attached: every
+// path must end cleanly in "nothing found".
+#include <dlfcn.h>
+#include <gtest/gtest.h>
+
+#include "Orvex.h"
+#include "api/SystemList.h"
+#include "common/CallbackRecorder.h"
+#include "common/TempDataFolder.h"
+
+namespace {
+
+bool EmulatorLoaded() {
+  void* library = dlopen("libusb-0.1.so.4", RTLD_NOW | RTLD_NOLOAD);
+  return library && dlsym(library, "orvex_emu_configure");
+}
+
+TEST(SystemLibusb, NoCameraMeansNoSerials) {
+  char buffer[17 * 4] = {};
+  EXPECT_EQ(QV_GetSerials(buffer), 0u);
+  EXPECT_FALSE(EmulatorLoaded()) << "this test must run against the system's libusb";
+}
+
+TEST(SystemLibusb, ServicesWithoutDeviceFailCleanly) {
+  orvex_test::CallbackRecorder recorder;
+  char serial[17] = "x";
+  EXPECT_EQ(QV_InternalFunc(IF_ReadSerial, serial), 0);
+  EXPECT_STREQ(serial, "");
+  uint8_t eeprom[100];
+  EXPECT_EQ(QV_InternalFunc(IF_ReadFX2_EEPROM, 0u, eeprom, 100u), -1);
+  EXPECT_EQ(QV_InternalFunc(IF_WriteSerial, "ABC"), 0);
+  EXPECT_TRUE(recorder.contains(QV_MSG_TEXT, 0x302, "failed to write Serial Number\nprobably wrong FX2-Firmware"));
+}
+
+}  // namespace

@@ -189,6 +189,9 @@ int VirtualCamera::BulkRead(int endpoint, uint8_t* data, int size) {
     if (config_.faults.readErrors.Take()) return kErrIo;
     if (config_.faults.zeroReads.Take()) return 0;
     size_t n = SensorRead(registers_.data(), data, size_t(size), sensor_);
+    // A sensor with nothing to send leaves the host waiting for its time-out;
+    // zero-length packets come only from the zero_reads fault.
+    if (n == 0) return kErrTimeout;
     if (n > size_t(size)) n = size_t(size);
     if (config_.faults.shortReads.Take()) n /= 2;
     return int(n);

@@ -10,6 +10,7 @@
 #include "desc/RegDescParser.h"
 #include "desc/SysDescParser.h"
 #include "platform/DataFolder.h"
+#include "usb/OpenUsb.h"
 
 namespace orvex {
 
@@ -150,19 +151,17 @@ CPelSys* CFactory::OpenDevice(const char* openString, uint32_t mode) {
     return nullptr;
   }
   if (system->camera->GetAllReg() < 0) {
-    ReportText(nullptr, QV_MSG_VALUE(QV_CAT_OPEN, QV_LEVEL_ERROR), "CFactory::BuildSysVA(): GetAllReg failed");
+    Notify(nullptr, QV_MSG_TEXT, kMsgOpenWarning, "CFactory::BuildSysVA(): GetAllReg failed");
     CloseSystem(system);
     return nullptr;
   }
   return system;
 }
 
-// The USB transport fills this in: device selection by "serial="/"verbose=",
-// firmware upload and re-enumeration, then the connection with or without the
-// FPGA download (mode 0 / 2).
-int32_t CFactory::ConnectUsb(CPelSys& /*system*/, uint32_t /*mode*/) {
-  ReportText(nullptr, QV_MSG_VALUE(QV_CAT_OPEN, QV_LEVEL_ERROR), "CFactory::BuildSysVA(): Could not open any USB device");
-  return -1;
+// Device selection by "serial="/"verbose=", firmware upload and
+// re-enumeration, then the connection with or without the FPGA download.
+int32_t CFactory::ConnectUsb(CPelSys& system, uint32_t mode) {
+  return ConnectUsbCamera(system, system.name.c_str(), mode) ? 0 : -1;
 }
 
 // The stream files fill this in: open and check the file, build the system

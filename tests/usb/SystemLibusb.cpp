@@ -33,3 +33,18 @@ TEST(SystemLibusb, ServicesWithoutDeviceFailCleanly) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(SystemLibusb, OpeningTheCameraFindsNone) {
+  orvex_test::TempDataFolder folder;
+  folder.CopyShippedData();
+  orvex_test::CallbackRecorder recorder;
+  QV_Handle handle = reinterpret_cast<QV_Handle>(1);
+  EXPECT_EQ(QV_Open(&handle, 0, "sys=k7cam_tq20"), 0);
+  EXPECT_EQ(handle, nullptr);
+  EXPECT_EQ(orvex::OpenSystemCount(), 0u);
+  EXPECT_TRUE(recorder.contains(QV_MSG_TEXT, 0x302, "CFactory::BuildSysVA(): Could not open any USB device"));
+}
+
+}  // namespace

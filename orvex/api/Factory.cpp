@@ -10,13 +10,14 @@
 #include "desc/RegDescParser.h"
 #include "desc/SysDescParser.h"
 #include "platform/DataFolder.h"
+#include "usb/OpenUsb.h"
 
 namespace orvex {
 
 namespace {
 
 constexpr size_t kOpenStringChars = 255;
-constexpr uint32_t kMsgOpenError = QV_MSG_VALUE(QV_CAT_OPEN, QV_LEVEL_ERROR);
+constexpr uint32_t kMsgOpenError = kMsgOpenWarning;  // opening problems are reported as 0x302
 
 const char* const kKeys[kKeyCount] = {"sys=", "fpga=", "sensor=", "usb=", "eth=", "motion=", "regDesc=", "verbose="};
 
@@ -174,24 +175,22 @@ CPelSys* CFactory::OpenDevice(const char* openString, uint32_t mode) {
   // A system without a USB part stays unconnected and delivers the test pattern.
   if (system->sysDesc->usb && ConnectUsb(*system, mode) < 0) return nullptr;
   if (system->camera->GetAllReg() < 0) {
-    ReportText(nullptr, QV_MSG_VALUE(QV_CAT_OPEN, QV_LEVEL_ERROR), "CFactory::BuildSysVA(): GetAllReg failed");
+    Notify(nullptr, QV_MSG_TEXT, kMsgOpenWarning, "CFactory::BuildSysVA(): GetAllReg failed");
     return nullptr;
   }
   return system.Release();
 }
 
-// The USB transport fills this in: device selection by "serial="/"verbose=",
-// firmware upload and re-enumeration, then the connection with or without the
-// FPGA download (mode 0 / 2).
-int32_t CFactory::ConnectUsb(CPelSys& /*system*/, uint32_t /*mode*/) {
-  ReportText(nullptr, QV_MSG_VALUE(QV_CAT_OPEN, QV_LEVEL_ERROR), "CFactory::BuildSysVA(): Could not open any USB device");
-  return -1;
+// Device selection by "serial="/"verbose=", firmware upload and
+// re-enumeration, then the connection with or without the FPGA download.
+int32_t CFactory::ConnectUsb(CPelSys& system, uint32_t mode) {
+  return ConnectUsbCamera(system, system.name.c_str(), mode) ? 0 : -1;
 }
 
 // The stream files fill this in: open and check the file, build the system
 // from the open string it carries, connect the camera to the stream.
 CPelSys* CFactory::OpenStream(const char* path) {
-  ReportText(nullptr, QV_MSG_VALUE(QV_CAT_OPEN, QV_LEVEL_ERROR), "CFactory::OpenStream(): cannot replay %s",
+  ReportText(nullptr, kMsgOpenError, "CFactory::OpenStream(): cannot replay %s",
              path ? path : "(null)");
   return nullptr;
 }

@@ -142,20 +142,43 @@ CPelSys* CFactory::BuildSystem(const char* openString) {
   return AppendSystem(std::move(system));
 }
 
-CPelSys* CFactory::OpenDevice(const char* openString, uint32_t mode) {
-  CPelSys* system = BuildSystem(openString);
-  if (!system) return nullptr;
-  // A system without a USB part stays unconnected and delivers the test pattern.
-  if (system->sysDesc->usb && ConnectUsb(*system, mode) < 0) {
-    CloseSystem(system);
-    return nullptr;
+namespace {
+
+// A built system that has not been handed out yet: whatever ends the open
+// early, a failure or an exception, closes it again.
+class PendingSystem {
+ public:
+  explicit PendingSystem(CPelSys* system) : system_(system) {}
+  ~PendingSystem() {
+    if (system_) CloseSystem(system_);
   }
+  PendingSystem(const PendingSystem&) = delete;
+  PendingSystem& operator=(const PendingSystem&) = delete;
+  CPelSys& operator*() const { return *system_; }
+  CPelSys* operator->() const { return system_; }
+  CPelSys* Release() {
+    CPelSys* system = system_;
+    system_ = nullptr;
+    return system;
+  }
+
+ private:
+  CPelSys* system_;
+};
+
+}  // namespace
+
+CPelSys* CFactory::OpenDevice(const char* openString, uint32_t mode) {
+  CPelSys* built = BuildSystem(openString);
+  if (!built) return nullptr;
+  PendingSystem system(built);
+  // A system without a USB part stays unconnected and delivers the test pattern.
+  if (system->sysDesc->usb && ConnectUsb(*system, mode) < 0) return nullptr;
   if (system->camera->GetAllReg() < 0) {
     ReportText(nullptr, QV_MSG_VALUE(QV_CAT_OPEN, QV_LEVEL_ERROR), "CFactory::BuildSysVA(): GetAllReg failed");
-    CloseSystem(system);
     return nullptr;
   }
-  return system;
+  return system.Release();
 }
 
 // The USB transport fills this in: device selection by "serial="/"verbose=",

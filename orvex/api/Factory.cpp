@@ -4,6 +4,7 @@
 #include <iostream>
 #include <memory>
 
+#include "acq/StreamOpen.h"
 #include "api/Messages.h"
 #include "api/PelSys.h"
 #include "api/SystemList.h"
@@ -163,10 +164,6 @@ int32_t CFactory::ConnectUsb(CPelSys& system, uint32_t mode) {
   return ConnectUsbCamera(system, system.name.c_str(), mode) ? 0 : -1;
 }
 
-// The stream files fill this in: open and check the file, build the system
-// from the open string it carries, connect the camera to the stream.
-CPelSys* CFactory::OpenStream(const char* path) {
-  ReportText(nullptr, kMsgOpenWarning, "CFactory::OpenStream(): cannot replay %s",
-             path ? path : "(null)");
-  return nullptr;
-}
+// The stream is checked before anything is built; the system comes from the
+// open string recorded in it, and its registers from the recorded snapshot.
+CPelSys* CFactory::OpenStream(const char* path) { return orvex::OpenSystemOnStream(path, &CFactory::BuildSystem); }

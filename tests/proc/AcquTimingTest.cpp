@@ -30,6 +30,7 @@ constexpr const char* kMissing = "QV_AcquTiming missing map register.";
 class AcquTimingTest : public ::testing::Test {
  protected:
   void TearDown() override { CloseAllSystems(); }
+  CallbackRecorder quiet;  // keeps expected warnings off the console
 };
 
 }  // namespace

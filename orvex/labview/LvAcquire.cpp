@@ -110,6 +110,12 @@ int32_t Acquire(CPelSys& system, uint32_t mode, uint16_t flags, LV_Handle data, 
     Report(system, "LV_Acquire: illegal format");
     return -1;
   }
+  // The header array is resized after the data array has been handed to the
+  // processing; one block for both would be pulled from under it.
+  if (!request.raw && header == data) {
+    Report(system, "LV_Acquire: NumericArrayResize(3) failed");
+    return -1;
+  }
   if (ResizeData(data, request) != kNoErr) {
     Report(system, request.raw ? "LV_Acquire: NumericArrayResize(1) failed" : "LV_Acquire: NumericArrayResize(2) failed");
     return -1;

@@ -126,6 +126,15 @@ TEST_F(LvAcquireTest, ResizeFailuresStopBeforeOrAfterTheCameraIsRead) {
   EXPECT_EQ(data_.Elements<uint16_t>(4)[0], 0) << "nothing processed without the header";
 }
 
+TEST_F(LvAcquireTest, OneArrayForDataAndHeaderIsRefusedBeforeTheCameraIsRead) {
+  Set("CamMode=0 SensNFrames=1");
+  CallbackRecorder recorder;
+  EXPECT_EQ(LV_Acquire(system_, 1, kProcessed, data_.get(), data_.get(), &info_), -1);
+  EXPECT_EQ(recorder.texts(), (std::vector<std::string>{"LV_Acquire: NumericArrayResize(3) failed"}));
+  EXPECT_TRUE(system_->camera->slots.empty());
+  EXPECT_GT(LV_Acquire(system_, 1, kRaw, data_.get(), data_.get(), &info_), 0) << "raw output leaves the header alone";
+}
+
 TEST_F(LvAcquireTest, TooSmallHandleStopsBeforeTheCameraIsRead) {
   Set("CamMode=0 SensNFrames=1");
   lvtest::Runtime().shortenHandleSizes(32);  // the block then holds fewer bytes than the data

@@ -94,6 +94,17 @@ TEST_F(LvArraysTest, EachParamListResizeFailureIsNumberedInResizeOrder) {
   }
 }
 
+TEST_F(LvArraysTest, OneArrayForTwoParametersIsRefused) {
+  QV_Handle system = description_.Open();
+  CallbackRecorder recorder;
+  // Comments (resized 8th) and groups (9th) in one block: the groups' resize
+  // would shrink the block the comments are written into.
+  EXPECT_EQ(LV_GetParamList(system, arrays_[0].get(), arrays_[1].get(), arrays_[2].get(), arrays_[1].get(),
+                            arrays_[4].get(), arrays_[5].get(), arrays_[6].get(), arrays_[7].get(), arrays_[8].get()),
+            -1);
+  EXPECT_EQ(recorder.texts(), (std::vector<std::string>{"LV_Acquire: NumericArrayResize(9) failed"}));
+}
+
 TEST_F(LvArraysTest, ParamListWithoutDescriptionAndWithBadHandle) {
   QV_Handle system = description_.Open();
   orvex::CheckHandle(system)->camera->regDesc.reset();

@@ -1,12 +1,16 @@
 #include "acq/ReplayRestart.h"
 
+#include "acq/QVFileIO.h"
+#include "api/PelSys.h"
 #include "api/SystemList.h"
 
 namespace orvex {
 
 void RestartReplayFromBeginning(QV_Handle handle) {
   if (!IsOpenSystem(handle)) return;
-  // Stream replay arrives with the stream-file reader.
+  CPelCam& camera = *handle->camera;
+  if (camera.interfaceKind != kReplayStream || !camera.replay || !camera.replay->IsReading()) return;
+  camera.replay->acquisitionCounter = camera.replay->SeekToAcquisition(0) - 1;
 }
 
 }  // namespace orvex

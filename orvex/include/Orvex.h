@@ -297,3 +297,4 @@ static_assert(sizeof(CamDataHdr) == 2048, "frame header is 2048 bytes on the wir
 #endif
 
 #endif /* ORVEX_H */
+#include "OrvexLabVIEW.h"

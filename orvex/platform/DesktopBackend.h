@@ -6,6 +6,8 @@
 
 #include <memory>
 
+#include "dialog/DlgWindow.h"
+
 namespace orvex {
 
 enum class MessageIcon { Information, Warning, Error };
@@ -22,8 +24,6 @@ class IProgressWindow {
   virtual void PumpMessages() = 0;
 };
 
-class CDlgRegDesc;
-
 class IDesktopBackend {
  public:
   virtual ~IDesktopBackend() = default;
@@ -32,15 +32,25 @@ class IDesktopBackend {
   virtual void ShowMessageBox(const char* text, const char* caption, MessageIcon icon) = 0;
   // Null when the backend shows no window.
   virtual std::unique_ptr<IProgressWindow> CreateProgressWindow() = 0;
-  // Runs the register dialog modally; false when this backend has no dialog.
-  virtual bool RunRegisterDialog(CDlgRegDesc& dialog) {
+  // Runs the register dialog modally: attaches a window to the dialog, lets
+  // it build its controls and returns when the window has been closed. False
+  // (at once) when this backend cannot show the dialog.
+  virtual bool RunRegisterDialog(IRegisterDialog& dialog) {
     (void)dialog;
     return false;
   }
-  // Brings a dialog that is already running to the front.
-  virtual void RaiseRegisterDialog(CDlgRegDesc& dialog) { (void)dialog; }
-  // Closes a running dialog (the system it edits is being closed).
-  virtual void DestroyRegisterDialog(CDlgRegDesc& dialog) { (void)dialog; }
+  // Brings a dialog that is already running to the front; may be called from
+  // another thread than the one running the dialog.
+  virtual void RaiseRegisterDialog(IRegisterDialog& dialog) { (void)dialog; }
+  // The system a running dialog edits is being closed: the dialog stops
+  // touching it before its window goes away and its run returns.
+  void DestroyRegisterDialog(IRegisterDialog& dialog) {
+    dialog.OwnerClosed();
+    CloseRegisterDialog(dialog);
+  }
+
+ protected:
+  virtual void CloseRegisterDialog(IRegisterDialog& dialog) { (void)dialog; }
 };
 
 // Messages on stderr ("libOrvex:Error: text"), no windows.
@@ -58,5 +68,20 @@ IDesktopBackend& Desktop();
 // Replaces the backend (tests, embedding applications); returns the previous
 // one, which the caller then owns. Null restores the automatic choice.
 IDesktopBackend* ReplaceDesktopBackend(IDesktopBackend* backend);
+
+// The desktop plug-in: a shared module exporting kDesktopPluginEntry with the
+// signature below. It answers null when it cannot serve (no display, another
+// interface version). The plug-in is built against this header only.
+constexpr unsigned kDesktopPluginAbi = 1;
+constexpr const char* kDesktopPluginEntry = "OrvexCreateDesktopBackend";
+constexpr const char* kDesktopPluginFile = "libOrvexGtk.so";
+using CreateDesktopBackendFunction = IDesktopBackend* (*)(unsigned abi);
+
+// Loads the plug-in at path and asks it for a backend; null when the file is
+// missing, does not load or declines. A loaded toolkit is never unloaded.
+IDesktopBackend* LoadDesktopPlugin(const char* path);
+
+// True when DISPLAY or WAYLAND_DISPLAY names a display.
+bool DisplayConfigured();
 
 }  // namespace orvex

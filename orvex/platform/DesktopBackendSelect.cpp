@@ -1,3 +1,11 @@
+#include <dlfcn.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "platform/DebugOutput.h"
 #include "platform/DesktopBackend.h"
 
 namespace orvex {
@@ -7,9 +15,58 @@ namespace {
 // handler has run, whatever order static destructors take.
 IDesktopBackend* g_backend = nullptr;
 
-IDesktopBackend* CreateAutomaticBackend() { return new ConsoleBackend(); }
+bool IsSet(const char* name) {
+  const char* value = std::getenv(name);
+  return value && *value;
+}
+
+std::string DirectoryOfThisModule() {
+  Dl_info info{};
+  if (dladdr(reinterpret_cast<const void*>(&DirectoryOfThisModule), &info) == 0 || !info.dli_fname) return {};
+  std::string path = info.dli_fname;
+  const size_t slash = path.rfind('/');
+  return slash == std::string::npos ? std::string{} : path.substr(0, slash);
+}
+
+// Next to the library (build tree), in the plug-in folder beside it (an
+// installation moved to another prefix), then the configured plug-in folder.
+std::vector<std::string> PluginCandidates() {
+  std::vector<std::string> candidates;
+  const std::string own = DirectoryOfThisModule();
+  if (!own.empty()) {
+    candidates.push_back(own + "/" + kDesktopPluginFile);
+    candidates.push_back(own + "/orvex/" + kDesktopPluginFile);
+  }
+#ifdef ORVEX_INSTALL_PLUGIN_DIR
+  candidates.push_back(std::string(ORVEX_INSTALL_PLUGIN_DIR) + "/" + kDesktopPluginFile);
+#endif
+  return candidates;
+}
+
+IDesktopBackend* CreateAutomaticBackend() {
+  if (DisplayConfigured()) {
+    for (const std::string& candidate : PluginCandidates())
+      if (IDesktopBackend* backend = LoadDesktopPlugin(candidate.c_str())) return backend;
+  }
+  return new ConsoleBackend();
+}
 
 }  // namespace
+
+bool DisplayConfigured() { return IsSet("DISPLAY") || IsSet("WAYLAND_DISPLAY"); }
+
+IDesktopBackend* LoadDesktopPlugin(const char* path) {
+  if (!path || access(path, R_OK) != 0) return nullptr;
+  void* module = dlopen(path, RTLD_NOW | RTLD_LOCAL);
+  if (!module) {
+    std::string line = std::string("libOrvex:desktop plug-in not loaded: ") + dlerror() + "\n";
+    WriteDebugOutput(line.c_str());
+    return nullptr;
+  }
+  auto create = reinterpret_cast<CreateDesktopBackendFunction>(dlsym(module, kDesktopPluginEntry));
+  // The module stays loaded even when it declines: toolkits do not survive unloading.
+  return create ? create(kDesktopPluginAbi) : nullptr;
+}
 
 IDesktopBackend& Desktop() {
   if (!g_backend) g_backend = CreateAutomaticBackend();

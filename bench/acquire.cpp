@@ -1,0 +1,148 @@
+// Acquisition hot paths, each timed against a reference of the same bytes in
+// the same run: the pattern source against a memcpy of the acquisition, the
+// replay of a stream file against a plain read of the same file bytes.
+// The counter "ratio" is operation time / reference time.
+#include <benchmark/benchmark.h>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "Orvex.h"
+#include "acq/StreamOpen.h"
+#include "api/PelSys.h"
+#include "api/SystemList.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+int32_t Quiet(QV_Handle, uint32_t, uint32_t, const char*) { return 0; }
+
+// CamMode on register 3 (bits 0-2), SensNFrames on register 0x10.
+_RegDesc* BenchRegDesc() {
+  struct Block {
+    _RegDesc desc;
+    _Reg regs[2];
+    _Map maps[2];
+    regEntry entries[2];
+  };
+  auto* b = static_cast<Block*>(std::calloc(1, sizeof(Block)));
+  b->regs[0] = {3, "CamModeCtrl", ""};
+  b->regs[1] = {0x10, "SensNFramesLo", ""};
+  b->entries[0] = {0, 0x07, &b->regs[0], nullptr};
+  b->entries[1] = {0, 0xFF, &b->regs[1], nullptr};
+  b->maps[0].id = "CamMode";
+  b->maps[0].regEntries = &b->entries[0];
+  b->maps[1].id = "SensNFrames";
+  b->maps[1].regEntries = &b->entries[1];
+  b->desc = {2, b->regs, 2, b->maps};
+  return &b->desc;
+}
+
+CPelSys* BuildBenchSystem(const char* openString) {
+  auto system = std::make_unique<CPelSys>();
+  system->name = openString;
+  system->camera = std::make_unique<CPelCam>(system.get());
+  system->camera->regDesc.reset(BenchRegDesc());
+  system->camera->SizeRegisterImage(256);
+  return orvex::AppendSystem(std::move(system));
+}
+
+// IQ16 with `frames` frames: 360000 bytes per frame.
+QV_Handle OpenPatternSystem(uint8_t frames) {
+  CPelSys* system = BuildBenchSystem("sys=bench");
+  system->camera->SetReg(3, 0);
+  system->camera->SetReg(0x10, frames);
+  return system;
+}
+
+uint32_t AcquisitionBytes(QV_Handle h) {
+  _CamData* record = QV_GetCamData(h, 0, 0, nullptr);
+  return record ? record->size : 0;
+}
+
+template <class Op, class Ref>
+void TimeAgainst(benchmark::State& state, Op op, Ref ref, size_t bytes) {
+  double opSeconds = 0, refSeconds = 0;
+  for (auto _ : state) {
+    auto t0 = Clock::now();
+    op();
+    auto t1 = Clock::now();
+    ref();
+    auto t2 = Clock::now();
+    double seconds = std::chrono::duration<double>(t1 - t0).count();
+    state.SetIterationTime(seconds);
+    opSeconds += seconds;
+    refSeconds += std::chrono::duration<double>(t2 - t1).count();
+  }
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * bytes));
+  state.counters["ratio"] = refSeconds > 0 ? opSeconds / refSeconds : 0;
+}
+
+void BM_AcquirePatternVsMemcpy(benchmark::State& state) {
+  QV_SetCallback(&Quiet);
+  QV_Handle h = OpenPatternSystem(static_cast<uint8_t>(state.range(0)));
+  QV_Acquire(h);
+  const uint32_t bytes = AcquisitionBytes(h);
+  std::vector<uint8_t> from(bytes, 1), to(bytes);
+  TimeAgainst(
+      state, [&] { benchmark::DoNotOptimize(QV_Acquire(h)); },
+      [&] {
+        std::memcpy(to.data(), from.data(), bytes);
+        benchmark::ClobberMemory();
+      },
+      bytes);
+  QV_Close(h);
+}
+BENCHMARK(BM_AcquirePatternVsMemcpy)->Arg(1)->Arg(16)->UseManualTime()->Unit(benchmark::kMicrosecond);
+
+void BM_ReplayVsPlainRead(benchmark::State& state) {
+  QV_SetCallback(&Quiet);
+  const int kAcquisitions = 8;
+  char path[] = "/tmp/orvex-bench-XXXXXX";
+  int tmp = mkstemp(path);
+  if (tmp < 0) {
+    state.SkipWithError("no temporary file");
+    return;
+  }
+  close(tmp);
+  QV_Handle recorder = OpenPatternSystem(static_cast<uint8_t>(state.range(0)));
+  QV_CreateStreamFile(recorder, path);
+  for (int i = 0; i < kAcquisitions; ++i) QV_Acquire(recorder);
+  const uint32_t bytes = AcquisitionBytes(recorder);
+  QV_CreateStreamFile(recorder, nullptr);
+  QV_Close(recorder);
+
+  QV_Handle h = orvex::OpenSystemOnStream(path, &BuildBenchSystem);
+  int fd = open(path, O_RDONLY);
+  std::vector<uint8_t> buffer(bytes);
+  off_t offset = 0;
+  TimeAgainst(
+      state,
+      [&] {
+        if (QV_Acquire(h) == -2) {
+          QV_FileStreamCmd(h, 3, 0, nullptr);
+          QV_Acquire(h);
+        }
+      },
+      [&] {
+        if (pread(fd, buffer.data(), bytes, offset) != static_cast<ssize_t>(bytes)) offset = 0;
+        offset += bytes;
+        benchmark::ClobberMemory();
+      },
+      bytes);
+  close(fd);
+  QV_Close(h);
+  unlink(path);
+}
+BENCHMARK(BM_ReplayVsPlainRead)->Arg(1)->Arg(16)->UseManualTime()->Unit(benchmark::kMicrosecond);
+
+}  // namespace
+
+BENCHMARK_MAIN();

@@ -1,0 +1,146 @@
+// Processing routines against two references measured in the same run:
+//  - vs_memcpy: routine time / memcpy time of the bytes the routine writes,
+//    both timed in every iteration (1.0 means as fast as a plain copy). The
+//    ratio is of the fastest iterations of each, which a busy machine disturbs
+//    least; vs_memcpy_mean is the ratio of the means;
+//  - vs_usb: (acquisition + processing) time / time the raw acquisition takes
+//    on a USB 2.0 high-speed link at 40 MB/s (below 1.0 keeps up with the link).
+// The acquisition here is synthetic: the raw bytes are copied into the slot-0
+// record as a bulk read would leave them.
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstring>
+#include <random>
+#include <vector>
+
+#include "acq/CamDataRecord.h"
+#include "acq/DataMode.h"
+#include "acq/ProcessCamData.h"
+#include "acq/ProcessRoutines.h"
+
+using namespace orvex;
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+constexpr double kUsbBytesPerSecond = 40e6;
+
+std::vector<uint8_t> Noise(size_t n) {
+  std::vector<uint8_t> b(n);
+  std::mt19937 rng(1);
+  for (size_t i = 0; i < n; i += 4) {
+    uint32_t v = rng() & 0x03FF03FF;  // ten-bit words, like sensor data
+    std::memcpy(&b[i], &v, std::min<size_t>(4, n - i));
+  }
+  return b;
+}
+
+double Seconds(Clock::duration d) { return std::chrono::duration<double>(d).count(); }
+
+// Times routine() and a memcpy of `bytes` alternately in each iteration.
+template <class Routine>
+void AgainstMemcpy(benchmark::State& state, size_t bytes, Routine routine) {
+  std::vector<uint8_t> from = Noise(bytes), to(bytes);
+  double routineTime = 0, copyTime = 0, routineMin = 1e9, copyMin = 1e9;
+  for (auto _ : state) {
+    auto t0 = Clock::now();
+    std::memcpy(to.data(), from.data(), bytes);
+    benchmark::ClobberMemory();
+    auto t1 = Clock::now();
+    routine();
+    benchmark::ClobberMemory();
+    auto t2 = Clock::now();
+    copyTime += Seconds(t1 - t0);
+    routineTime += Seconds(t2 - t1);
+    copyMin = std::min(copyMin, Seconds(t1 - t0));
+    routineMin = std::min(routineMin, Seconds(t2 - t1));
+    state.SetIterationTime(Seconds(t2 - t1));
+  }
+  state.counters["vs_memcpy"] = routineMin / copyMin;
+  state.counters["vs_memcpy_mean"] = routineTime / copyTime;
+  state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(bytes));
+}
+
+void BM_Regroup(benchmark::State& state, StackShape shape) {
+  const uint32_t frames = static_cast<uint32_t>(state.range(0));
+  const size_t bytes = StackBytes(shape, frames);
+  std::vector<uint8_t> src = Noise(bytes), dst(bytes);
+  AgainstMemcpy(state, bytes, [&] { RegroupFrames(src.data(), bytes, dst.data(), bytes, shape, frames); });
+}
+BENCHMARK_CAPTURE(BM_Regroup, u32_300x300, kStack300x300x32)->Arg(1)->Arg(10)->Arg(32)->UseManualTime();
+BENCHMARK_CAPTURE(BM_Regroup, u16_282x292, kStack282x292x16)->Arg(10)->Arg(32)->UseManualTime();
+BENCHMARK_CAPTURE(BM_Regroup, u8_282x292, kStack282x292x8)->Arg(10)->Arg(32)->UseManualTime();
+
+void BM_CentreCross(benchmark::State& state) {
+  std::vector<uint8_t> src = Noise(kA16Z16Bytes), dst(kA16Z16CrossBytes);
+  AgainstMemcpy(state, kA16Z16CrossBytes,
+                [&] { WidenCentreCross(src.data(), src.size(), dst.data(), dst.size()); });
+}
+BENCHMARK(BM_CentreCross)->UseManualTime();
+
+void BM_ExpandWindow(benchmark::State& state) {
+  const uint32_t h = static_cast<uint32_t>(state.range(0));
+  std::vector<uint8_t> src = Noise(CompactWindowBytes(h)), dst(ExpandedWindowBytes(h));
+  AgainstMemcpy(state, dst.size(), [&] { ExpandWindow(src.data(), src.size(), dst.data(), dst.size(), h); });
+}
+BENCHMARK(BM_ExpandWindow)->Arg(0)->Arg(3)->Arg(10)->UseManualTime();
+
+void BM_Offset(benchmark::State& state) {
+  std::vector<uint8_t> data = Noise(kA16Z16Bytes), offsets = Noise(kA16Z16Bytes);
+  AgainstMemcpy(state, data.size(), [&] { AddSurfaceOffsets(data.data(), offsets.data(), data.size() / 2); });
+}
+BENCHMARK(BM_Offset)->UseManualTime();
+
+void BM_Intensity(benchmark::State& state) {
+  const uint32_t frames = static_cast<uint32_t>(state.range(0)), dark = 3;
+  const size_t bytes = StackBytes(kStack300x300x32, frames);
+  std::vector<uint8_t> src = Noise(bytes), dst(bytes);
+  IntensityParams params{frames, dark, ExposureFactor(2)};
+  AgainstMemcpy(state, bytes, [&] { ComputeIntensity(src.data(), bytes, dst.data(), bytes, params); });
+}
+BENCHMARK(BM_Intensity)->Arg(8)->Arg(16)->Arg(32)->UseManualTime();
+
+// One acquisition: the raw record in slot 0 is filled, then processed into a
+// destination allocated as an application would (no header, no padding).
+void BM_AcquireAndProcess(benchmark::State& state, uint32_t mode, uint16_t dstFlags) {
+  ProcessParams params;
+  params.acq = {static_cast<uint32_t>(state.range(0)), 3, 10};
+  params.expRatio = 1;
+  const uint16_t rawFlags = RawAcquisitionFlags(mode);
+  const uint32_t rawBytes = ComputeDataSize(params.acq, mode, rawFlags, nullptr);
+  const uint32_t dstMode = mode;
+  _CamData* raw = CreateCamData(mode, rawFlags, rawBytes, nullptr);
+  _CamData* dst = CreateCamData(dstMode, dstFlags, ComputeDataSize(params.acq, dstMode, dstFlags, nullptr), nullptr);
+  std::vector<uint8_t> wire = Noise(rawBytes);
+  double total = 0, fastest = 1e9;
+  for (auto _ : state) {
+    auto t0 = Clock::now();
+    std::memcpy(raw->data, wire.data(), rawBytes);
+    int32_t result = ProcessRecord(params, *raw, *dst);
+    benchmark::DoNotOptimize(result);
+    benchmark::ClobberMemory();
+    auto t1 = Clock::now();
+    total += Seconds(t1 - t0);
+    fastest = std::min(fastest, Seconds(t1 - t0));
+    state.SetIterationTime(Seconds(t1 - t0));
+    if (result < 0) state.SkipWithError("processing refused");
+  }
+  const double linkTime = rawBytes / kUsbBytesPerSecond;
+  state.counters["vs_usb"] = fastest / linkTime;
+  state.counters["vs_usb_mean"] = total / double(state.iterations()) / linkTime;
+  state.counters["raw_bytes"] = rawBytes;
+  ReleaseCamData(raw);
+  ReleaseCamData(dst);
+}
+BENCHMARK_CAPTURE(BM_AcquireAndProcess, mode1, 1u, uint16_t{0})->Arg(10)->UseManualTime();
+BENCHMARK_CAPTURE(BM_AcquireAndProcess, mode3, 3u, uint16_t{0})->Arg(10)->UseManualTime();
+BENCHMARK_CAPTURE(BM_AcquireAndProcess, mode4, 4u, uint16_t{0})->Arg(10)->UseManualTime();
+BENCHMARK_CAPTURE(BM_AcquireAndProcess, mode5_cross, 5u, uint16_t{QV_CD_CROSS})->Arg(1)->UseManualTime();
+BENCHMARK_CAPTURE(BM_AcquireAndProcess, mode6_h10, 6u, uint16_t{0})->Arg(1)->UseManualTime();
+BENCHMARK_CAPTURE(BM_AcquireAndProcess, mode7, 7u, uint16_t{0})->Arg(10)->UseManualTime();
+
+}  // namespace
+
+BENCHMARK_MAIN();

@@ -1,0 +1,73 @@
+// Configuration of the virtual cameras: a small "key = value" text, read from
+// the file named by ORVEX_EMULATOR_CONFIG or handed over by the control API.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "Images.h"
+
+namespace orvex_emu {
+
+// Counters of faults still to inject; each injected fault lowers its counter.
+// -1 means "always".
+struct Faults {
+  int dropResponses = 0;        // command responses that never arrive
+  int nakResponses = 0;         // responses with status 0 instead of the acknowledgement
+  int garbledResponses = 0;     // responses whose command bytes are wrong
+  int shortResponses = 0;       // responses of 32 instead of 64 bytes
+  int zeroReads = 0;            // data reads (0x82) that return 0 bytes
+  int shortReads = 0;           // data reads that return half the bytes
+  int readErrors = 0;           // data reads that fail with -EIO
+  int fpgaVerifyFailures = 0;   // FPGA downloads that end unconfigured
+  int eepromWriteNaks = 0;      // EEPROM writes refused
+  int eepromReadbackErrors = 0; // EEPROM reads with one corrupted byte
+  int firmwareFailures = 0;     // RAM uploads that do not start
+  int openFailures = 0;         // usb_open refusals
+  int claimFailures = 0;        // usb_claim_interface refusals
+};
+
+enum class EepromContent { Firmware, Blank, File };
+
+struct BusyRegister {
+  bool enabled = false;
+  uint8_t address = 0;
+  uint8_t mask = 0;
+  int reads = 0;  // reads of the register until the bits clear
+};
+
+struct CameraConfig {
+  std::string serial;
+  FirmwareIdentity identity;
+  EepromContent eeprom = EepromContent::Firmware;
+  std::string eepromFile;
+  bool fpgaConfigured = false;
+  bool plugged = true;
+  std::vector<std::pair<uint8_t, uint8_t>> registers;  // initial device values
+  BusyRegister busy;
+  int counterRegister = -1;  // a register that counts its own reads
+  std::string scene;
+  uint64_t acquisitions = 0;  // first acquisition number of the sensor
+  Faults faults;
+};
+
+struct EmulatorConfig {
+  std::vector<CameraConfig> cameras;
+};
+
+// One camera with the defaults (serial "OVX0001" for index 0 ...).
+CameraConfig DefaultCamera(unsigned index);
+
+// Applies one key to a camera; false with a reason for an unknown key or a bad value.
+bool ApplyCameraKey(CameraConfig& camera, const std::string& key, const std::string& value, std::string& error);
+
+// Parses a whole configuration text. Keys before the first "[camera N]"
+// section apply to every camera; "cameras = N" sets their number.
+bool ParseConfig(const std::string& text, EmulatorConfig& config, std::string& error);
+
+// The configuration of the environment (ORVEX_EMULATOR_CONFIG), or one
+// default camera. A broken file is reported on stderr and ignored.
+EmulatorConfig ConfigFromEnvironment();
+
+}  // namespace orvex_emu

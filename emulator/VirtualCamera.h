@@ -1,0 +1,106 @@
+// One emulated camera: FX2 controller with its boot EEPROM, the command
+// packet firmware, the FPGA with its register bank, and the sensor.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "Config.h"
+#include "Images.h"
+#include "Sensor.h"
+
+namespace orvex_emu {
+
+constexpr size_t kEepromBytes = 16384;
+constexpr size_t kPacketBytes = 64;
+constexpr size_t kMaxBitstreamBytes = 64u << 20;
+
+// libusb-0.1 returns negative errno values.
+constexpr int kErrNoDevice = -19;
+constexpr int kErrInvalid = -22;
+constexpr int kErrPipe = -32;
+constexpr int kErrTimeout = -110;
+constexpr int kErrIo = -5;
+constexpr int kErrBusy = -16;
+
+class VirtualCamera {
+ public:
+  VirtualCamera(unsigned index, const CameraConfig& config);
+  ~VirtualCamera();
+  VirtualCamera(const VirtualCamera&) = delete;
+  VirtualCamera& operator=(const VirtualCamera&) = delete;
+
+  // Enumeration: a new generation starts at every power-up and re-enumeration;
+  // handles of an older generation are stale.
+  bool Plugged() const { return plugged_; }
+  unsigned Generation() const { return generation_; }
+  uint16_t VendorId() const;
+  uint16_t ProductId() const;
+  uint16_t DeviceId() const;
+  bool FirmwareRunning() const { return running_; }
+  bool HasSerialString() const { return running_ && !serial_.empty(); }
+  // The string descriptor of an index (0 = languages, 3 = serial); empty if none.
+  std::vector<uint8_t> StringDescriptor(int index) const;
+
+  void Unplug();
+  void PowerUp();
+
+  int BulkWrite(int endpoint, const uint8_t* data, int size);
+  int BulkRead(int endpoint, uint8_t* data, int size);
+  int ControlTransfer(int requestType, int request, int value, int index, uint8_t* data, int size);
+  void Reset();
+
+  bool ClaimInterface(int owner);
+  void ReleaseInterface(int owner);
+  bool TakeOpenFault() { return Take(config_.faults.openFailures); }
+  bool TakeClaimFault() { return Take(config_.faults.claimFailures); }
+
+  // Control-API access.
+  CameraConfig& Config() { return config_; }
+  void RebuildEeprom();
+  std::array<uint8_t, kEepromBytes>& Eeprom() { return eeprom_; }
+  std::array<uint8_t, 256>& Registers() { return registers_; }
+  bool FpgaConfigured() const { return fpgaConfigured_; }
+  unsigned FpgaDownloads() const { return fpgaDownloads_; }
+
+ private:
+  static bool Take(int& counter);
+  void Enumerate();
+  void BootFromEeprom();
+  void StartCpu();
+  void HandleCommand(const uint8_t* request);
+  bool HandleRegisterCommand(uint8_t* response);
+  bool HandleFpgaCommand(uint8_t* response);
+  bool HandleEepromCommand(uint8_t* response, bool write);
+  void ApplyResponseFaults(uint8_t* response, int& length);
+  uint8_t ReadRegister(uint8_t address);
+  void WriteRegister(uint8_t address, uint8_t value);
+
+  unsigned index_;
+  CameraConfig config_;
+  bool plugged_ = false;
+  unsigned generation_ = 0;
+  std::array<uint8_t, kEepromBytes> eeprom_{};
+  std::vector<uint8_t> ram_;
+  bool cpuHeld_ = false;
+  bool running_ = false;          // enumerated with camera firmware
+  bool cpuStarted_ = false;       // CPU released after an upload, waits for a reset
+  bool firmwareFault_ = false;    // the started upload is doomed (fault injection)
+  FirmwareIdentity identity_;
+  std::string serial_;
+  int interfaceOwner_ = 0;        // 0 = interface 0 not claimed
+  std::optional<std::array<uint8_t, kPacketBytes>> response_;
+  int responseLength_ = 0;
+  bool fpgaConfigured_ = false;
+  bool fpgaReceiving_ = false;
+  unsigned fpgaDownloads_ = 0;
+  std::vector<uint8_t> bitstream_;
+  std::array<uint8_t, 256> registers_{};
+  int busyReadsLeft_ = 0;
+  SensorContext sensor_;
+};
+
+}  // namespace orvex_emu

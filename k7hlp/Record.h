@@ -1,0 +1,40 @@
+// K7Hlp_Data life cycle and the helpers every operation shares.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <initializer_list>
+
+#include "K7Hlp.h"
+
+namespace k7hlp {
+
+// The six register names, in K7Hlp_Data::param order.
+extern const char* const kParamNames[K7Hlp_paramCount];
+
+int AllocRecord(K7Hlp_Data* data);
+int FreeRecord(K7Hlp_Data* data);
+// Every producing operation starts with this: a used record is released and
+// prepared again so that it can be refilled for the next frame.
+void ResetIfUsed(K7Hlp_Data& data);
+
+// Header block, register values and unit of `from` into `to`; samples untouched.
+void CopyMeta(const K7Hlp_Data& from, K7Hlp_Data& to);
+
+// Value of the pair named `name`, or -1 when the record has no such pair.
+int32_t ParamValue(const K7Hlp_Data& data, const char* name);
+
+// Product of the factors, false when it does not fit in `limit`.
+bool CheckedProduct(std::initializer_list<uint64_t> factors, uint64_t limit, uint64_t* product);
+
+// Replaces the sample part by a zero-filled float array of dim (w, h, d2, d3)
+// holding `count` floats (the byte size is count * 4).
+float* GiveFloatSamples(K7Hlp_Data& data, uint32_t w, uint32_t h, uint32_t d2, uint32_t d3, size_t count);
+uint16_t* GiveRawSamples(K7Hlp_Data& data, const uint32_t dim[4], size_t count);
+// Replaces the header block by a zero-filled one of `size` bytes.
+uint8_t* GiveHeader(K7Hlp_Data& data, int32_t type, uint32_t size);
+
+inline const float* FloatSamples(const K7Hlp_Data& data) { return static_cast<const float*>(data.data); }
+inline const uint16_t* RawSamples(const K7Hlp_Data& data) { return static_cast<const uint16_t*>(data.data); }
+
+}  // namespace k7hlp

@@ -1,0 +1,121 @@
+#include "WindowStack.h"
+
+#include <cmath>
+
+#include "Record.h"
+#include "Status.h"
+
+namespace k7hlp {
+namespace {
+
+constexpr double kPi = 3.141592653589793;
+constexpr double kHalfPi = 1.5707963267948966;
+constexpr float kTwoPiF = 6.2831855f;
+constexpr float kPiF = 3.1415927f;
+
+// A reflection into [-pi, pi], not a wrap: that is what the phase slope needs.
+float Fold(float v) {
+  if (static_cast<double>(v) > kPi) v = kTwoPiF - v;
+  if (static_cast<double>(v) < -kPi) v = -kTwoPiF - v;
+  return v;
+}
+
+}  // namespace
+
+WindowStack::WindowStack(uint32_t width, uint32_t height, uint32_t frames)
+    : width_(width),
+      height_(height),
+      frames_(frames),
+      middle_((frames - 1) / 2),
+      pixels_(size_t{width} * height),
+      surface_(pixels_ * frames),
+      amplitude_(pixels_ * frames),
+      phase_(pixels_ * frames),
+      position_(pixels_),
+      phaseTerm_(pixels_),
+      correction_(pixels_) {}
+
+int WindowStack::Fill(const K7Hlp_Data& raw, uint32_t component, float scale, std::vector<float>& stack) {
+  if (raw.dataType != K7Hlp_dataRaw16 || !raw.data) return -1;
+  if (raw.dim[0] != width_ || raw.dim[1] != height_ || raw.dim[2] != frames_ || component >= raw.dim[3]) return -1;
+  uint64_t count = 0;
+  if (!CheckedProduct({raw.dim[0], raw.dim[1], raw.dim[2], raw.dim[3]}, raw.dataSize / 2, &count)) return -1;
+  const uint16_t* words = RawSamples(raw) + pixels_ * frames_ * component;
+  // Dividing by a power of two and multiplying by its inverse give the same float.
+  for (size_t i = 0; i < pixels_ * frames_; ++i) stack[i] = static_cast<float>(words[i]) * scale;
+  return 0;
+}
+
+int WindowStack::ThresholdPositions(float t) {
+  const int last = static_cast<int>(frames_) - 1;
+  for (size_t i = 0; i < pixels_; ++i) {
+    int c = last;
+    while (c >= 0 && !(amplitude_[pixels_ * c + i] > t)) --c;
+    float pos = 0.0f;
+    if (c == last) {
+      pos = static_cast<float>(last);
+    } else if (c >= 0) {
+      const float ac = amplitude_[pixels_ * c + i];
+      const float an = amplitude_[pixels_ * (c + 1) + i];
+      pos = static_cast<float>(c - static_cast<int>(middle_)) + (t - ac) / (an - ac);
+    }
+    position_[i] = pos;
+  }
+  return 0;
+}
+
+int WindowStack::CentroidPositions() {
+  for (size_t i = 0; i < pixels_; ++i) {
+    float weighted = 0.0f, energy = 0.0f;
+    for (uint32_t k = 0; k < frames_; ++k) {
+      const float a = amplitude_[pixels_ * k + i];
+      const float a2 = a * a;
+      weighted += static_cast<float>(static_cast<int>(k) - static_cast<int>(middle_)) * a2;
+      energy += a2;
+    }
+    if (energy == 0.0f) return kZeroEnergy;
+    position_[i] = weighted / energy;
+  }
+  return 0;
+}
+
+void WindowStack::PhaseTerms() {
+  const float* before = Frame(phase_, middle_ - 1);
+  const float* mid = Frame(phase_, middle_);
+  const float* after = Frame(phase_, middle_ + 1);
+  for (size_t i = 0; i < pixels_; ++i) {
+    float slope = position_[i] > 0.0f ? after[i] - mid[i] : mid[i] - before[i];
+    slope = Fold(slope);
+    phaseTerm_[i] = Fold(mid[i] - kPiF + slope * position_[i]);
+  }
+}
+
+void WindowStack::PhaseCorrections(int64_t divisor) {
+  const double v = static_cast<double>(divisor);
+  for (size_t i = 0; i < pixels_; ++i) {
+    const float w = std::fabs(phaseTerm_[i]);
+    const double r = static_cast<double>(w) / kHalfPi;
+    correction_[i] = static_cast<float>(static_cast<double>(w) < kHalfPi ? r * 0.25 / v : (2.0 - r) * 0.25 / v);
+  }
+}
+
+void WindowStack::Surface(bool withCorrection, float* out) const {
+  const float* coarse = Frame(surface_, middle_);
+  for (size_t i = 0; i < pixels_; ++i) {
+    float value = coarse[i] + position_[i];
+    if (withCorrection) value = value + correction_[i];
+    out[i] = value;
+  }
+}
+
+void WindowStack::MiddleAmplitude(float* out) const {
+  const float* a = Frame(amplitude_, middle_);
+  for (size_t i = 0; i < pixels_; ++i) out[i] = a[i];
+}
+
+void WindowStack::MiddlePhase(float* out) const {
+  const float* p = Frame(phase_, middle_);
+  for (size_t i = 0; i < pixels_; ++i) out[i] = p[i];
+}
+
+}  // namespace k7hlp

@@ -1,0 +1,49 @@
+// CamMode 5 working storage: the window samples of one acquisition as float
+// stacks, and the per-pixel results computed from them.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "K7Hlp.h"
+
+namespace k7hlp {
+
+class WindowStack {
+ public:
+  // Sizes every stack and image for the record's W x H x F, all zero.
+  WindowStack(uint32_t width, uint32_t height, uint32_t frames);
+
+  // Component 0 / 1 / 2 of the record into S / A / P; below 0 when the record
+  // is not raw, its layout does not cover the component, or its shape differs.
+  int FillSurface(const K7Hlp_Data& raw) { return Fill(raw, 0, 1.0f / 32, surface_); }
+  int FillAmplitude(const K7Hlp_Data& raw) { return Fill(raw, 1, 1.0f / 16, amplitude_); }
+  int FillPhase(const K7Hlp_Data& raw) { return Fill(raw, 2, 1.0f / 8192, phase_); }
+
+  // Sub-frame position relative to the middle frame; below 0 on failure.
+  int ThresholdPositions(float threshold);
+  int CentroidPositions();
+  void PhaseTerms();
+  // Correction of the centroid-with-phase method for divisor v (> 0).
+  void PhaseCorrections(int64_t divisor);
+
+  // Result images, W x H each, into the given float buffers.
+  void Surface(bool withCorrection, float* out) const;
+  void MiddleAmplitude(float* out) const;
+  void MiddlePhase(float* out) const;
+
+  size_t Pixels() const { return pixels_; }
+  uint32_t Middle() const { return middle_; }
+
+ private:
+  int Fill(const K7Hlp_Data& raw, uint32_t component, float scale, std::vector<float>& stack);
+  const float* Frame(const std::vector<float>& stack, uint32_t f) const { return stack.data() + pixels_ * f; }
+
+  uint32_t width_, height_, frames_, middle_;
+  size_t pixels_;
+  std::vector<float> surface_, amplitude_, phase_;     // [frame][row][column]
+  std::vector<float> position_, phaseTerm_, correction_;  // [row][column]
+};
+
+}  // namespace k7hlp

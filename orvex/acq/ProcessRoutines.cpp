@@ -1,0 +1,174 @@
+#include "acq/ProcessRoutines.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "acq/RegroupKernel.h"
+#include "acq/UnalignedAccess.h"
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+namespace orvex {
+namespace {
+
+bool Fits(uint64_t needed, size_t available) { return needed <= available; }
+
+}  // namespace
+
+uint64_t StackBytes(const StackShape& shape, uint32_t frames) {
+  return uint64_t{frames} * shape.rows * shape.groups * 3 * shape.elementBytes;
+}
+
+bool RegroupFrames(const void* src, size_t srcBytes, void* dst, size_t dstBytes, const StackShape& shape,
+                   uint32_t frames) {
+  const uint64_t bytes = StackBytes(shape, frames);
+  if (!src || !dst || !Fits(bytes, srcBytes) || !Fits(bytes, dstBytes)) return false;
+  if (bytes == 0) return true;
+  // One frame is already frame-major.
+  if (frames == 1) {
+    std::memcpy(dst, src, bytes);
+    return true;
+  }
+  const auto* in = static_cast<const uint8_t*>(src);
+  auto* out = static_cast<uint8_t*>(dst);
+  const size_t groupCount = size_t{shape.rows} * shape.groups;
+  // Groups of a frame are contiguous in the destination (row r, group g at
+  // r * groups + g), so the pass walks them flat.
+  const size_t frameBytes = groupCount * 3 * shape.elementBytes;
+  switch (shape.elementBytes) {
+    case 4: RegroupGroups<4>(in, out, frames, frameBytes, groupCount, true); return true;
+    case 2: RegroupGroups<2>(in, out, frames, frameBytes, groupCount, true); return true;
+    case 1: RegroupGroups<1>(in, out, frames, frameBytes, groupCount, true); return true;
+    default: return false;
+  }
+}
+
+bool WidenCentreCross(const void* src, size_t srcBytes, void* dst, size_t dstBytes) {
+  if (!src || !dst || srcBytes < kA16Z16Bytes || dstBytes < kA16Z16CrossBytes) return false;
+  constexpr size_t kInRow = kA16Z16Columns * 4;
+  constexpr size_t kOutRow = (kA16Z16Columns + 1) * 4;
+  constexpr size_t kHalf = kInRow / 2;
+  constexpr uint32_t kCentreRow = kA16Z16Rows / 2;
+  const auto* in = static_cast<const uint8_t*>(src);
+  auto* out = static_cast<uint8_t*>(dst);
+  for (uint32_t row = 0; row < kA16Z16Rows; ++row, in += kInRow) {
+    uint8_t* line = out + (row + (row >= kCentreRow ? 1 : 0)) * kOutRow;
+    std::memcpy(line, in, kHalf);
+    StoreU32(line + kHalf, PairAverage(LoadU32(in + kHalf - 4), LoadU32(in + kHalf)));
+    std::memcpy(line + kHalf + 4, in + kHalf, kHalf);
+  }
+  // The centre row averages its finished neighbours, centre column included.
+  const uint8_t* above = out + (kCentreRow - 1) * kOutRow;
+  const uint8_t* below = above + 2 * kOutRow;
+  uint8_t* centre = out + kCentreRow * kOutRow;
+  for (size_t c = 0; c < kOutRow; c += 4) StoreU32(centre + c, PairAverage(LoadU32(above + c), LoadU32(below + c)));
+  return true;
+}
+
+namespace {
+
+constexpr uint32_t kWindowRows = 292;
+constexpr uint32_t kWindowColumns = 280;
+constexpr uint32_t kPositionStep = 32;
+
+uint32_t WindowWidth(uint32_t halfWindow) { return 2 * std::min<uint32_t>(halfWindow, 10) + 1; }
+
+// A sample triple (position, then the pixel's two words) as one 8-byte store;
+// its last two bytes land on the position of the triple written next.
+inline void StoreTripleWide(uint8_t* out, uint16_t position, const uint8_t* values) {
+  uint64_t triple = position | (uint64_t{LoadU32(values)} << 16);
+  std::memcpy(out, &triple, 8);
+}
+
+// One group of kPixels: start words, then per sample two words per pixel. The
+// group (at most 258 bytes) is read once; each pixel's samples are written in
+// order into its own run of w triples, so every spill of a wide store is
+// overwritten next. The very last triple of the image is stored exactly.
+template <uint32_t kPixels>
+const uint8_t* ExpandGroup(const uint8_t* in, uint8_t* out, uint32_t w, uint16_t back, bool lastOfImage) {
+  const uint8_t* samples = in + 2 * kPixels;
+  for (uint32_t q = 0; q < kPixels; ++q, out += size_t{w} * 6) {
+    uint16_t position = static_cast<uint16_t>(LoadU16(in + 2 * q) - back);
+    const uint8_t* values = samples + 4 * q;
+    uint8_t* triple = out;
+    const uint32_t wide = lastOfImage && q + 1 == kPixels ? w - 1 : w;
+    for (uint32_t k = 0; k < wide; ++k, triple += 6, values += 4 * kPixels) {
+      StoreTripleWide(triple, position, values);
+      position = static_cast<uint16_t>(position + kPositionStep);
+    }
+    if (wide < w) {
+      StoreU16(triple, position);
+      std::memcpy(triple + 2, values, 4);
+    }
+  }
+  return samples + size_t{w} * 4 * kPixels;
+}
+
+}  // namespace
+
+uint64_t CompactWindowBytes(uint32_t halfWindow) {
+  // Per pixel one start word and two words per sample.
+  return uint64_t{kWindowRows} * kWindowColumns * (1 + 2 * WindowWidth(halfWindow)) * 2;
+}
+
+uint64_t ExpandedWindowBytes(uint32_t halfWindow) {
+  return uint64_t{kWindowRows} * kWindowColumns * WindowWidth(halfWindow) * 6;
+}
+
+bool ExpandWindow(const void* src, size_t srcBytes, void* dst, size_t dstBytes, uint32_t halfWindow) {
+  if (!src || !dst || !Fits(CompactWindowBytes(halfWindow), srcBytes) ||
+      !Fits(ExpandedWindowBytes(halfWindow), dstBytes))
+    return false;
+  const uint32_t w = WindowWidth(halfWindow);
+  const uint16_t back = static_cast<uint16_t>(kPositionStep * std::min<uint32_t>(halfWindow, 10));
+  const size_t pixelBytes = size_t{w} * 6;
+  const auto* in = static_cast<const uint8_t*>(src);
+  auto* out = static_cast<uint8_t*>(dst);
+  // A row: two pixels at each edge, 92 groups of three in between.
+  constexpr uint32_t kInnerGroups = (kWindowColumns - 4) / 3;
+  for (uint32_t row = 0; row < kWindowRows; ++row) {
+    in = ExpandGroup<2>(in, out, w, back, false);
+    out += 2 * pixelBytes;
+    for (uint32_t g = 0; g < kInnerGroups; ++g, out += 3 * pixelBytes) in = ExpandGroup<3>(in, out, w, back, false);
+    in = ExpandGroup<2>(in, out, w, back, row + 1 == kWindowRows);
+    out += 2 * pixelBytes;
+  }
+  return true;
+}
+
+namespace {
+
+inline void AddSurfaceOffsetsScalar(uint8_t* data, const uint8_t* offsets, size_t first, size_t words) {
+  for (size_t i = first | 1; i < words; i += 2) {
+    uint32_t word = LoadU16(data + 2 * i);
+    if (word == 0) continue;
+    uint32_t sum = word + LoadU16(offsets + 2 * i);
+    StoreU16(data + 2 * i, static_cast<uint16_t>(sum > 0xFFFF ? 0xFFFF : sum));
+  }
+}
+
+}  // namespace
+
+void AddSurfaceOffsets(void* data, const void* offsets, size_t words) {
+  auto* d = static_cast<uint8_t*>(data);
+  const auto* o = static_cast<const uint8_t*>(offsets);
+  size_t i = 0;
+#if defined(__SSE2__)
+  // Eight words at a time: a saturating add, kept only in the odd lanes whose
+  // word is non-zero.
+  const __m128i odd = _mm_set1_epi32(static_cast<int>(0xFFFF0000u));
+  const __m128i zero = _mm_setzero_si128();
+  for (; i + 8 <= words; i += 8) {
+    __m128i word = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + 2 * i));
+    __m128i sum = _mm_adds_epu16(word, _mm_loadu_si128(reinterpret_cast<const __m128i*>(o + 2 * i)));
+    __m128i keep = _mm_or_si128(_mm_cmpeq_epi16(word, zero), _mm_andnot_si128(odd, _mm_set1_epi32(-1)));
+    __m128i result = _mm_or_si128(_mm_and_si128(keep, word), _mm_andnot_si128(keep, sum));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(d + 2 * i), result);
+  }
+#endif
+  AddSurfaceOffsetsScalar(d, o, i, words);
+}
+
+}  // namespace orvex

@@ -1,0 +1,188 @@
+#include "usb/DeviceSearch.h"
+
+#include <climits>
+#include <cstring>
+
+#include "usb/UsbLibrary.h"
+
+namespace orvex {
+namespace {
+
+constexpr int kDebugLoud = 255;
+constexpr size_t kSerialEntryBytes = 17;
+constexpr int kShortSerialReply = 34;  // 2 + 2 x 16 characters
+constexpr int kLongSerialReply = 256;
+
+struct Identity {
+  uint16_t vendorId, productId;
+};
+constexpr Identity kAcceptedIdentities[] = {{0x0852, 0x0081}, {0x04B4, 0x8613}, {0x1481, 0x0004}};
+
+int ParseSignedDecimal(const char* text) {
+  long long value = 0;
+  bool negative = *text == '-';
+  if (*text == '-' || *text == '+') ++text;
+  for (; *text >= '0' && *text <= '9'; ++text) {
+    value = value * 10 + (*text - '0');
+    if (value > INT_MAX) value = INT_MAX;
+  }
+  return static_cast<int>(negative ? -value : value);
+}
+
+// Raises the USB library's debug output for the scope when asked to.
+class DebugScope {
+ public:
+  explicit DebugScope(bool loud) : loud_(loud) {
+    if (loud_) Usb().set_debug(kDebugLoud);
+  }
+  ~DebugScope() {
+    if (loud_) Usb().set_debug(0);
+  }
+
+ private:
+  bool loud_;
+};
+
+bool Rescan() {
+  InitUsbOnce();
+  return Usb().find_busses() >= 0 && Usb().find_devices() >= 0;
+}
+
+// The serial-number string descriptor into buffer: the reply length, 0 when
+// the device names none, negative when it cannot be read.
+int ReadSerialDescriptor(usb_dev_handle* device, const usb_device_descriptor& descriptor, char* buffer, int size) {
+  if (!descriptor.iSerialNumber) return 0;
+  int length = Usb().get_string(device, descriptor.iSerialNumber, 0, buffer, static_cast<size_t>(size));
+  return length > size ? size : length;
+}
+
+// Low bytes of the 16-bit characters of a reply; never beyond the reply.
+std::string SerialFromReply(const char* reply, int length, size_t maxChars) {
+  std::string serial;
+  if (length < 2) return serial;
+  size_t chars = static_cast<size_t>(length - 2) / 2;
+  if (chars > maxChars) chars = maxChars;
+  for (size_t i = 0; i < chars; ++i) serial.push_back(reply[2 + 2 * i]);
+  return serial;
+}
+
+bool SerialMatches(usb_dev_handle* device, const usb_device_descriptor& descriptor, const DeviceSelection& selection) {
+  if (selection.serialTooLong) return false;
+  char reply[kLongSerialReply];
+  int length = ReadSerialDescriptor(device, descriptor, reply, sizeof reply);
+  // A device without a serial string never matches, not even an empty filter.
+  if (length < 2 || static_cast<size_t>(length - 2) / 2 != selection.serial.size()) return false;
+  return SerialFromReply(reply, length, kLongSerialReply) == selection.serial;
+}
+
+bool ConfigureAndClaim(usb_dev_handle* device) {
+  return Usb().set_configuration(device, 1) >= 0 && Usb().claim_interface(device, 0) >= 0;
+}
+
+template <class Accept>
+usb_dev_handle* FirstDevice(Accept&& accept) {
+  if (!Rescan()) return nullptr;
+  for (usb_bus* bus = Usb().get_busses(); bus; bus = bus->next) {
+    for (struct usb_device* dev = bus->devices; dev; dev = dev->next) {
+      if (!accept.Identity(dev->descriptor)) continue;
+      usb_dev_handle* device = Usb().open(dev);
+      if (!device) continue;
+      if (!accept.Device(device, dev->descriptor) || !ConfigureAndClaim(device)) {
+        Usb().close(device);
+        continue;
+      }
+      return device;
+    }
+  }
+  return nullptr;
+}
+
+}  // namespace
+
+DeviceSelection ParseDeviceSelection(const char* openString) {
+  DeviceSelection selection;
+  if (!openString) return selection;
+  for (const char* at = openString; *at; ++at) {
+    if (std::strncmp(at, "serial=", 7) == 0) {
+      const char* value = at + 7;
+      size_t length = std::strcspn(value, " ");
+      selection.filterBySerial = true;
+      selection.serialTooLong = length > kMaxSerialFilter;
+      selection.serial.assign(value, selection.serialTooLong ? kMaxSerialFilter : length);
+      return selection;
+    }
+    if (std::strncmp(at, "verbose=", 8) == 0) {
+      selection.verbose = ParseSignedDecimal(at + 8);
+      return selection;
+    }
+  }
+  return selection;
+}
+
+bool IsAcceptedIdentity(uint16_t vendorId, uint16_t productId) {
+  for (const Identity& identity : kAcceptedIdentities)
+    if (identity.vendorId == vendorId && identity.productId == productId) return true;
+  return false;
+}
+
+bool IsBareController(usb_dev_handle* device) {
+  struct usb_device* dev = device ? Usb().device(device) : nullptr;
+  return dev && dev->descriptor.idVendor == 0x04B4 && dev->descriptor.idProduct == 0x8613;
+}
+
+usb_dev_handle* FindCameraDevice(const DeviceSelection& selection) {
+  struct Accept {
+    const DeviceSelection& selection;
+    bool Identity(const usb_device_descriptor& d) const { return IsAcceptedIdentity(d.idVendor, d.idProduct); }
+    bool Device(usb_dev_handle* device, const usb_device_descriptor& d) const {
+      return !selection.filterBySerial || SerialMatches(device, d, selection);
+    }
+  };
+  DebugScope debug(selection.verbose != 0);
+  return FirstDevice(Accept{selection});
+}
+
+usb_dev_handle* FirstAvailableDevice() {
+  struct Accept {
+    bool Identity(const usb_device_descriptor&) const { return true; }
+    bool Device(usb_dev_handle*, const usb_device_descriptor&) const { return true; }
+  };
+  DebugScope debug(true);
+  return FirstDevice(Accept{});
+}
+
+uint32_t ListSerials(char* buffer) {
+  if (!Rescan()) return 0;
+  uint32_t count = 0;
+  for (usb_bus* bus = Usb().get_busses(); bus; bus = bus->next) {
+    for (struct usb_device* dev = bus->devices; dev; dev = dev->next) {
+      if (!IsAcceptedIdentity(dev->descriptor.idVendor, dev->descriptor.idProduct)) continue;
+      usb_dev_handle* device = Usb().open(dev);
+      if (!device) continue;
+      if (buffer) {
+        char* entry = buffer + kSerialEntryBytes * count;
+        if (!dev->descriptor.iSerialNumber) {
+          std::strcpy(entry, "0");
+        } else {
+          char reply[kShortSerialReply];
+          int length = ReadSerialDescriptor(device, dev->descriptor, reply, sizeof reply);
+          std::string serial = SerialFromReply(reply, length, kSerialEntryBytes - 1);
+          std::memcpy(entry, serial.c_str(), serial.size() + 1);
+        }
+      }
+      Usb().close(device);
+      ++count;
+    }
+  }
+  return count;
+}
+
+std::string ReadSerialString(usb_dev_handle* device) {
+  struct usb_device* dev = device ? Usb().device(device) : nullptr;
+  if (!dev) return {};
+  char reply[kShortSerialReply];
+  int length = ReadSerialDescriptor(device, dev->descriptor, reply, sizeof reply);
+  return SerialFromReply(reply, length, 16);
+}
+
+}  // namespace orvex

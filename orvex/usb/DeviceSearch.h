@@ -1,0 +1,44 @@
+// Finding cameras on the bus.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+struct usb_dev_handle;
+
+namespace orvex {
+
+// Longest serial filter of the open string; a longer "serial=" value cannot
+// name any camera, so the search finds none.
+constexpr size_t kMaxSerialFilter = 31;
+
+// The device-selection keys of an open string: the first of "serial=" and
+// "verbose=" counts, the other is ignored.
+struct DeviceSelection {
+  bool filterBySerial = false;
+  std::string serial;
+  bool serialTooLong = false;
+  int verbose = 0;
+};
+DeviceSelection ParseDeviceSelection(const char* openString);
+
+bool IsAcceptedIdentity(uint16_t vendorId, uint16_t productId);
+// A Cypress FX2 that booted without firmware.
+bool IsBareController(usb_dev_handle* device);
+
+// One pass over the bus: the first accepted device that matches the filter,
+// opened with configuration 1 and interface 0 claimed; null when none.
+usb_dev_handle* FindCameraDevice(const DeviceSelection& selection);
+
+// The first device of any identity that opens, configures and claims.
+usb_dev_handle* FirstAvailableDevice();
+
+// Writes 17-byte serial entries for every accepted device; returns their
+// number. Without a buffer the devices are only counted.
+uint32_t ListSerials(char* buffer);
+
+// The serial string of an open device (at most 16 characters); empty when
+// the device names none or the descriptor cannot be read.
+std::string ReadSerialString(usb_dev_handle* device);
+
+}  // namespace orvex

@@ -36,7 +36,14 @@ unsigned ProblemCount() { return g_problems; }
 
 System::System(const Options& options) {
   if (QV_Open(&handle_, options.mode, options.openString.c_str()) != 1) handle_ = nullptr;
-  if (!handle_) std::fprintf(stderr, "cannot open \"%s\"\n", options.openString.c_str());
+  if (!handle_) {
+    std::fprintf(stderr, "cannot open \"%s\"\n", options.openString.c_str());
+    return;
+  }
+  for (const std::string& setting : options.settings) {
+    settingsStatus_ = ApplySetting(*this, setting);
+    if (settingsStatus_ != 0) return;
+  }
 }
 
 System::~System() {

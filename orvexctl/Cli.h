@@ -23,7 +23,8 @@ struct Options {
   std::string openString = "sys=k7cam_tq20";
   uint32_t mode = 0;
   bool quiet = false;
-  std::vector<std::string> args;  // after the command name
+  std::vector<std::string> settings;  // NAME=VALUE applied right after the open
+  std::vector<std::string> args;      // after the command name
 };
 
 // Collects library messages; prints warnings and errors on stderr unless quiet.
@@ -40,6 +41,8 @@ class System {
   System(const System&) = delete;
   System& operator=(const System&) = delete;
   bool ok() const { return handle_ != nullptr; }
+  // kOk when open with every --set setting applied, else the exit code.
+  int status() const { return handle_ ? settingsStatus_ : kNoCamera; }
   QV_Handle handle() const { return handle_; }
 
   _Map* FindMap(const std::string& name) const;
@@ -47,7 +50,12 @@ class System {
 
  private:
   QV_Handle handle_ = nullptr;
+  int settingsStatus_ = 0;
 };
+
+// Writes one NAME=VALUE to a map (number or enumeration name) or register;
+// prints the value read back. Returns an exit code.
+int ApplySetting(const System& system, const std::string& assignment);
 
 // Parses "123", "0x1F" or an enumeration name of the map; false when neither.
 bool ParseMapValue(const _Map* map, const std::string& text, uint32_t* value);

@@ -60,7 +60,7 @@ int CmdAcquire(const Options& options) {
     return kUsage;
   }
   System system(options);
-  if (!system.ok()) return kNoCamera;
+  if (int status = system.status()) return status;
   if (!args.record.empty() && QV_CreateStreamFile(system.handle(), args.record.c_str()) != 0) {
     std::fprintf(stderr, "cannot record to %s\n", args.record.c_str());
     return kFailed;
@@ -82,7 +82,7 @@ int CmdReplay(const Options& options) {
   streamOptions.mode = QV_OPEN_STREAM;
   streamOptions.openString = options.args[0];
   System system(streamOptions);
-  if (!system.ok()) return kNoCamera;
+  if (int status = system.status()) return status;
   // The default behaviour restarts a stream at its end; stop there instead.
   return AcquireLoop(system.handle(), 0, true);
 }

@@ -36,7 +36,7 @@ int CmdList(const Options&) {
 
 int CmdInfo(const Options& options) {
   System system(options);
-  if (!system.ok()) return kNoCamera;
+  if (int status = system.status()) return status;
   const _SysDesc* d = QV_GetSysDesc(system.handle());
   if (!d) return kFailed;
   std::printf("system   %s\n", Text(d->sysId));
@@ -65,7 +65,7 @@ int CmdInfo(const Options& options) {
 
 int CmdGet(const Options& options) {
   System system(options);
-  if (!system.ok()) return kNoCamera;
+  if (int status = system.status()) return status;
   int status = kOk;
   std::vector<std::string> names = options.args;
   if (names.empty()) {
@@ -88,41 +88,48 @@ int CmdGet(const Options& options) {
   return status;
 }
 
+int ApplySetting(const System& system, const std::string& assignment) {
+  size_t eq = assignment.find('=');
+  if (eq == std::string::npos || eq == 0) {
+    std::fprintf(stderr, "expected NAME=VALUE, got \"%s\"\n", assignment.c_str());
+    return kUsage;
+  }
+  std::string name = assignment.substr(0, eq), text = assignment.substr(eq + 1);
+  uint32_t value = 0;
+  if (_Map* map = system.FindMap(name)) {
+    if (!ParseMapValue(map, text, &value)) {
+      std::fprintf(stderr, "%s: not a number or enumeration name: %s\n", name.c_str(), text.c_str());
+      return kUsage;
+    }
+    if (map->max > map->min && (value < map->min || value > map->max))
+      std::fprintf(stderr, "warning: %s=%u is outside %u..%u\n", name.c_str(), value, map->min, map->max);
+    QV_SetMap(system.handle(), map, value);
+    std::printf("%s=%u\n", name.c_str(), QV_GetMap(system.handle(), map));
+    return kOk;
+  }
+  if (const _Reg* reg = system.FindReg(name)) {
+    if (!ParseMapValue(nullptr, text, &value) || value > 255) {
+      std::fprintf(stderr, "%s: registers take 0 to 255\n", name.c_str());
+      return kUsage;
+    }
+    QV_SetReg(system.handle(), reg->num, static_cast<uint8_t>(value));
+    std::printf("%s=%u\n", name.c_str(), QV_GetReg(system.handle(), reg->num));
+    return kOk;
+  }
+  std::fprintf(stderr, "unknown map or register: %s\n", name.c_str());
+  return kUnknownName;
+}
+
 int CmdSet(const Options& options) {
   if (options.args.empty()) {
     std::fprintf(stderr, "set: give NAME=VALUE ...\n");
     return kUsage;
   }
   System system(options);
-  if (!system.ok()) return kNoCamera;
+  if (int status = system.status()) return status;
   for (const std::string& arg : options.args) {
-    size_t eq = arg.find('=');
-    if (eq == std::string::npos || eq == 0) {
-      std::fprintf(stderr, "set: expected NAME=VALUE, got \"%s\"\n", arg.c_str());
-      return kUsage;
-    }
-    std::string name = arg.substr(0, eq), text = arg.substr(eq + 1);
-    uint32_t value = 0;
-    if (_Map* map = system.FindMap(name)) {
-      if (!ParseMapValue(map, text, &value)) {
-        std::fprintf(stderr, "set: %s: not a number or enumeration name: %s\n", name.c_str(), text.c_str());
-        return kUsage;
-      }
-      if (map->max > map->min && (value < map->min || value > map->max))
-        std::fprintf(stderr, "warning: %s=%u is outside %u..%u\n", name.c_str(), value, map->min, map->max);
-      QV_SetMap(system.handle(), map, value);
-      std::printf("%s=%u\n", name.c_str(), QV_GetMap(system.handle(), map));
-    } else if (const _Reg* reg = system.FindReg(name)) {
-      if (!ParseMapValue(nullptr, text, &value) || value > 255) {
-        std::fprintf(stderr, "set: %s: registers take 0 to 255\n", name.c_str());
-        return kUsage;
-      }
-      QV_SetReg(system.handle(), reg->num, static_cast<uint8_t>(value));
-      std::printf("%s=%u\n", name.c_str(), QV_GetReg(system.handle(), reg->num));
-    } else {
-      std::fprintf(stderr, "unknown map or register: %s\n", name.c_str());
-      return kUnknownName;
-    }
+    int status = ApplySetting(system, arg);
+    if (status != kOk) return status;
   }
   return kOk;
 }

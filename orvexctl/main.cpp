@@ -37,8 +37,9 @@ const Command kCommands[] = {
 
 void PrintUsage(FILE* out) {
   std::fprintf(out,
-               "usage: orvexctl [-s OPENSTRING] [--no-fpga] [-q] COMMAND [ARGS]\n"
+               "usage: orvexctl [-s OPENSTRING] [--set NAME=VALUE]... [--no-fpga] [-q] COMMAND [ARGS]\n"
                "  -s OPENSTRING  system to open (default \"sys=k7cam_tq20\")\n"
+               "  --set N=V      write a map or register right after opening (repeatable)\n"
                "  --no-fpga      open without sending the FPGA configuration (mode 2)\n"
                "  -q             do not print library warnings\n\ncommands:\n");
   for (const Command& c : kCommands) std::fprintf(out, "  %s\n", c.usage);
@@ -62,6 +63,8 @@ int main(int argc, char** argv) {
     std::string opt = argv[i];
     if ((opt == "-s" || opt == "--open") && i + 1 < argc) {
       options.openString = argv[++i];
+    } else if (opt == "--set" && i + 1 < argc) {
+      options.settings.push_back(argv[++i]);
     } else if (opt == "--no-fpga") {
       options.mode = QV_OPEN_USB_NO_FPGA;
     } else if (opt == "-q" || opt == "--quiet") {

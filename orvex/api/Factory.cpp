@@ -10,13 +10,14 @@
 #include "desc/RegDescParser.h"
 #include "desc/SysDescParser.h"
 #include "platform/DataFolder.h"
+#include "usb/OpenUsb.h"
 
 namespace orvex {
 
 namespace {
 
 constexpr size_t kOpenStringChars = 255;
-constexpr uint32_t kMsgOpenError = QV_MSG_VALUE(QV_CAT_OPEN, QV_LEVEL_ERROR);
+constexpr uint32_t kMsgOpenError = kMsgOpenWarning;  // opening problems are reported as 0x302
 
 const char* const kKeys[kKeyCount] = {"sys=", "fpga=", "sensor=", "usb=", "eth=", "motion=", "regDesc=", "verbose="};
 
@@ -141,34 +142,55 @@ CPelSys* CFactory::BuildSystem(const char* openString) {
   return AppendSystem(std::move(system));
 }
 
+namespace {
+
+// A built system that has not been handed out yet: whatever ends the open
+// early, a failure or an exception, closes it again.
+class PendingSystem {
+ public:
+  explicit PendingSystem(CPelSys* system) : system_(system) {}
+  ~PendingSystem() {
+    if (system_) CloseSystem(system_);
+  }
+  PendingSystem(const PendingSystem&) = delete;
+  PendingSystem& operator=(const PendingSystem&) = delete;
+  CPelSys& operator*() const { return *system_; }
+  CPelSys* operator->() const { return system_; }
+  CPelSys* Release() {
+    CPelSys* system = system_;
+    system_ = nullptr;
+    return system;
+  }
+
+ private:
+  CPelSys* system_;
+};
+
+}  // namespace
+
 CPelSys* CFactory::OpenDevice(const char* openString, uint32_t mode) {
-  CPelSys* system = BuildSystem(openString);
-  if (!system) return nullptr;
+  CPelSys* built = BuildSystem(openString);
+  if (!built) return nullptr;
+  PendingSystem system(built);
   // A system without a USB part stays unconnected and delivers the test pattern.
-  if (system->sysDesc->usb && ConnectUsb(*system, mode) < 0) {
-    CloseSystem(system);
-    return nullptr;
-  }
+  if (system->sysDesc->usb && ConnectUsb(*system, mode) < 0) return nullptr;
   if (system->camera->GetAllReg() < 0) {
-    ReportText(nullptr, QV_MSG_VALUE(QV_CAT_OPEN, QV_LEVEL_ERROR), "CFactory::BuildSysVA(): GetAllReg failed");
-    CloseSystem(system);
+    Notify(nullptr, QV_MSG_TEXT, kMsgOpenWarning, "CFactory::BuildSysVA(): GetAllReg failed");
     return nullptr;
   }
-  return system;
+  return system.Release();
 }
 
-// The USB transport fills this in: device selection by "serial="/"verbose=",
-// firmware upload and re-enumeration, then the connection with or without the
-// FPGA download (mode 0 / 2).
-int32_t CFactory::ConnectUsb(CPelSys& /*system*/, uint32_t /*mode*/) {
-  ReportText(nullptr, QV_MSG_VALUE(QV_CAT_OPEN, QV_LEVEL_ERROR), "CFactory::BuildSysVA(): Could not open any USB device");
-  return -1;
+// Device selection by "serial="/"verbose=", firmware upload and
+// re-enumeration, then the connection with or without the FPGA download.
+int32_t CFactory::ConnectUsb(CPelSys& system, uint32_t mode) {
+  return ConnectUsbCamera(system, system.name.c_str(), mode) ? 0 : -1;
 }
 
 // The stream files fill this in: open and check the file, build the system
 // from the open string it carries, connect the camera to the stream.
 CPelSys* CFactory::OpenStream(const char* path) {
-  ReportText(nullptr, QV_MSG_VALUE(QV_CAT_OPEN, QV_LEVEL_ERROR), "CFactory::OpenStream(): cannot replay %s",
+  ReportText(nullptr, kMsgOpenError, "CFactory::OpenStream(): cannot replay %s",
              path ? path : "(null)");
   return nullptr;
 }

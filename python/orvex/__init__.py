@@ -2,5 +2,6 @@
 
 from .camera import Camera, Map, list_cameras, version
 from .errors import OrvexError
+from . import surface
 
-__all__ = ["Camera", "Map", "OrvexError", "list_cameras", "version"]
+__all__ = ["Camera", "Map", "OrvexError", "list_cameras", "surface", "version"]

@@ -33,6 +33,7 @@ struct Faults {
   FaultCounter firmwareFailures;     // RAM uploads that do not start
   FaultCounter openFailures;         // usb_open refusals
   FaultCounter claimFailures;        // usb_claim_interface refusals
+  FaultCounter unplug;               // bulk transfers after which the cable is pulled
 };
 
 enum class EepromContent { Firmware, Blank, File };

@@ -160,6 +160,8 @@ void VirtualCamera::ReleaseInterface(int owner) {
 }
 
 int VirtualCamera::BulkWrite(int endpoint, const uint8_t* data, int size) {
+  if (config_.faults.unplug.Take()) Unplug();
+  if (!plugged_) return kErrNoDevice;
   if (!running_) return kErrPipe;
   if (size < 0 || (size > 0 && !data)) return kErrInvalid;
   if (endpoint == 0x01) {
@@ -175,6 +177,8 @@ int VirtualCamera::BulkWrite(int endpoint, const uint8_t* data, int size) {
 }
 
 int VirtualCamera::BulkRead(int endpoint, uint8_t* data, int size) {
+  if (config_.faults.unplug.Take()) Unplug();
+  if (!plugged_) return kErrNoDevice;
   if (!running_) return kErrPipe;
   if (size < 0 || (size > 0 && !data)) return kErrInvalid;
   if (endpoint == 0x81) {

@@ -120,8 +120,12 @@ TEST(VirtualController, DataEndpointFaults) {
   std::vector<uint8_t> buffer(8192);
   EXPECT_EQ(camera.BulkRead(0x82, buffer.data(), int(buffer.size())), kErrIo);
   EXPECT_EQ(camera.BulkRead(0x82, buffer.data(), int(buffer.size())), 0);
-  camera.Unplug();
+  camera.Config().faults.unplug = {1, 1};
+  EXPECT_GT(camera.BulkRead(0x82, buffer.data(), int(buffer.size())), 0);
+  EXPECT_EQ(camera.BulkRead(0x82, buffer.data(), int(buffer.size())), kErrNoDevice);
   EXPECT_FALSE(camera.Plugged());
+  camera.PowerUp();
+  EXPECT_GT(camera.BulkRead(0x82, buffer.data(), int(buffer.size())), 0);
 }
 
 }  // namespace

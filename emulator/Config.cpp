@@ -127,6 +127,11 @@ bool ApplyCameraKey(CameraConfig& camera, const std::string& key, const std::str
   } else if (key == "counter") {
     ok = ParseNumber(value, 0, 255, n[0]);
     if (ok) camera.counterRegister = int(n[0]);
+  } else if (key == "regdesc") {
+    camera.regdesc = value;
+  } else if (key == "busy_reads") {
+    ok = ParseNumber(value, 0, 1000000, n[0]);
+    if (ok) camera.busyReads = int(n[0]);
   } else if (key == "scene") {
     camera.scene = value;
   } else if (key == "acquisitions") {

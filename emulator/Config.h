@@ -33,6 +33,7 @@ struct Faults {
   FaultCounter firmwareFailures;     // RAM uploads that do not start
   FaultCounter openFailures;         // usb_open refusals
   FaultCounter claimFailures;        // usb_claim_interface refusals
+  FaultCounter unplug;               // bulk transfers after which the cable is pulled
 };
 
 enum class EepromContent { Firmware, Blank, File };
@@ -54,6 +55,10 @@ struct CameraConfig {
   std::vector<std::pair<uint8_t, uint8_t>> registers;  // initial device values
   BusyRegister busy;
   int counterRegister = -1;  // a register that counts its own reads
+  // Register description for busy flags and the frame counter: "auto" (the
+  // data folder's), "none", or a path. Explicit busy keys win.
+  std::string regdesc = "auto";
+  int busyReads = 2;
   std::string scene;
   uint64_t acquisitions = 0;  // first acquisition number of the sensor
   Faults faults;

@@ -4,6 +4,7 @@
 #include <iostream>
 #include <memory>
 
+#include "acq/StreamOpen.h"
 #include "api/Messages.h"
 #include "api/PelSys.h"
 #include "api/SystemList.h"
@@ -17,7 +18,6 @@ namespace orvex {
 namespace {
 
 constexpr size_t kOpenStringChars = 255;
-constexpr uint32_t kMsgOpenError = kMsgOpenWarning;  // opening problems are reported as 0x302
 
 const char* const kKeys[kKeyCount] = {"sys=", "fpga=", "sensor=", "usb=", "eth=", "motion=", "regDesc=", "verbose="};
 
@@ -59,7 +59,7 @@ BlockPtr<_SysDesc> LoadSystemDescription(const OpenStringValues& values, uint8_t
   const std::string path = DevDescPath("SysDesc.xml");
   CSysDescParser parser;
   if (LoadDescriptionFile(parser, path, std::cout) != 0) {
-    ReportText(nullptr, kMsgOpenError, "Could not open or parse file %s", path.c_str());
+    ReportText(nullptr, kMsgOpenWarning, "Could not open or parse file %s", path.c_str());
     return nullptr;
   }
   parser.ClearSelection();
@@ -74,7 +74,7 @@ BlockPtr<_RegDesc> LoadRegisterDescription(const std::string& name, uint8_t diag
   const std::string path = DevDescPath(name);
   CRegDescParser parser;
   if (LoadDescriptionFile(parser, path, std::cout) != 0) {
-    ReportText(nullptr, kMsgOpenError, "Could not open or parse file %s", path.c_str());
+    ReportText(nullptr, kMsgOpenWarning, "Could not open or parse file %s", path.c_str());
     return nullptr;
   }
   BlockPtr<_RegDesc> desc = BuildRegDesc(parser, diagnostics, std::cout);
@@ -122,7 +122,7 @@ CPelSys* CFactory::BuildSystem(const char* openString) {
   if (!sysDesc) return nullptr;
   const std::optional<std::string> regDescName = RegisterDescriptionName(values, *sysDesc);
   if (!regDescName) {
-    ReportText(nullptr, kMsgOpenError,
+    ReportText(nullptr, kMsgOpenWarning,
                "CFactory::BuildSysVA(): no register description: neither regDesc= nor an FPGA entry naming one");
     return nullptr;
   }
@@ -142,43 +142,20 @@ CPelSys* CFactory::BuildSystem(const char* openString) {
   return AppendSystem(std::move(system));
 }
 
-namespace {
-
-// A built system that has not been handed out yet: whatever ends the open
-// early, a failure or an exception, closes it again.
-class PendingSystem {
- public:
-  explicit PendingSystem(CPelSys* system) : system_(system) {}
-  ~PendingSystem() {
-    if (system_) CloseSystem(system_);
-  }
-  PendingSystem(const PendingSystem&) = delete;
-  PendingSystem& operator=(const PendingSystem&) = delete;
-  CPelSys& operator*() const { return *system_; }
-  CPelSys* operator->() const { return system_; }
-  CPelSys* Release() {
-    CPelSys* system = system_;
-    system_ = nullptr;
-    return system;
-  }
-
- private:
-  CPelSys* system_;
-};
-
-}  // namespace
-
 CPelSys* CFactory::OpenDevice(const char* openString, uint32_t mode) {
-  CPelSys* built = BuildSystem(openString);
-  if (!built) return nullptr;
-  PendingSystem system(built);
+  CPelSys* system = BuildSystem(openString);
+  if (!system) return nullptr;
   // A system without a USB part stays unconnected and delivers the test pattern.
-  if (system->sysDesc->usb && ConnectUsb(*system, mode) < 0) return nullptr;
-  if (system->camera->GetAllReg() < 0) {
-    Notify(nullptr, QV_MSG_TEXT, kMsgOpenWarning, "CFactory::BuildSysVA(): GetAllReg failed");
+  if (system->sysDesc->usb && ConnectUsb(*system, mode) < 0) {
+    CloseSystem(system);
     return nullptr;
   }
-  return system.Release();
+  if (system->camera->GetAllReg() < 0) {
+    Notify(nullptr, QV_MSG_TEXT, kMsgOpenWarning, "CFactory::BuildSysVA(): GetAllReg failed");
+    CloseSystem(system);
+    return nullptr;
+  }
+  return system;
 }
 
 // Device selection by "serial="/"verbose=", firmware upload and
@@ -187,10 +164,6 @@ int32_t CFactory::ConnectUsb(CPelSys& system, uint32_t mode) {
   return ConnectUsbCamera(system, system.name.c_str(), mode) ? 0 : -1;
 }
 
-// The stream files fill this in: open and check the file, build the system
-// from the open string it carries, connect the camera to the stream.
-CPelSys* CFactory::OpenStream(const char* path) {
-  ReportText(nullptr, kMsgOpenError, "CFactory::OpenStream(): cannot replay %s",
-             path ? path : "(null)");
-  return nullptr;
-}
+// The stream is checked before anything is built; the system comes from the
+// open string recorded in it, and its registers from the recorded snapshot.
+CPelSys* CFactory::OpenStream(const char* path) { return orvex::OpenSystemOnStream(path, &CFactory::BuildSystem); }

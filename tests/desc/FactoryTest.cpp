@@ -18,7 +18,7 @@ using orvex_test::TempDataFolder;
 
 namespace {
 
-constexpr uint32_t kOpenError = 0x302;
+constexpr uint32_t kOpenWarning = QV_MSG_VALUE(QV_CAT_OPEN, QV_LEVEL_WARNING);  // 0x302
 
 const char* kSysDesc = R"(<SystemDesc>
   <System id="sim" fpga="F" sensor="N"/>
@@ -131,18 +131,18 @@ TEST_F(FactoryTest, FailedBuildsReportAndLeaveTheListAsItWas) {
   const std::string out = testing::internal::GetCapturedStdout();
   const std::string missing = folder_.devDesc() + "/missing.xml";
   EXPECT_EQ("Cant parse File: " + missing + "\nFile was not found: at offset 0\n", out);
-  EXPECT_TRUE(recorder_.contains(QV_MSG_TEXT, kOpenError, "Could not open or parse file " + missing));
+  EXPECT_TRUE(recorder_.contains(QV_MSG_TEXT, kOpenWarning, "Could not open or parse file " + missing));
 
   EXPECT_EQ(nullptr, Build("sys=bare"));
   EXPECT_TRUE(recorder_.contains(
-      QV_MSG_TEXT, kOpenError,
+      QV_MSG_TEXT, kOpenWarning,
       "CFactory::BuildSysVA(): no register description: neither regDesc= nor an FPGA entry naming one"));
 
   folder_.WriteFile("devDesc/SysDesc.xml", "<SystemDesc>");
   testing::internal::CaptureStdout();
   EXPECT_EQ(nullptr, Build("sys=sim"));
   testing::internal::GetCapturedStdout();
-  EXPECT_TRUE(recorder_.contains(QV_MSG_TEXT, kOpenError,
+  EXPECT_TRUE(recorder_.contains(QV_MSG_TEXT, kOpenWarning,
                                  "Could not open or parse file " + folder_.devDesc() + "/SysDesc.xml"));
   EXPECT_EQ(before, orvex::OpenSystemCount());
 }

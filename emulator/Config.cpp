@@ -24,14 +24,18 @@ bool ParseNumber(const std::string& text, long long low, long long high, long lo
   return true;
 }
 
-bool ParseCount(const std::string& text, int& out) {
-  if (text == "always") {
-    out = -1;
-    return true;
-  }
-  long long value = 0;
-  if (!ParseNumber(text, 0, 1000000000, value)) return false;
-  out = static_cast<int>(value);
+bool ParseCount(const std::string& text, FaultCounter& out) {
+  long long skip = 0, count = 0;
+  size_t plus = text.find('+');
+  std::string tail = plus == std::string::npos ? text : text.substr(plus + 1);
+  if (plus != std::string::npos && !ParseNumber(Trim(text.substr(0, plus)), 0, 1000000000, skip)) return false;
+  tail = Trim(tail);
+  if (tail == "always")
+    count = -1;
+  else if (!ParseNumber(tail, 0, 1000000000, count))
+    return false;
+  out.skip = static_cast<int>(skip);
+  out.count = static_cast<int>(count);
   return true;
 }
 
@@ -56,7 +60,7 @@ bool ParseFields(const std::string& text, size_t count, long long high, long lon
 bool ApplyFault(Faults& f, const std::string& key, const std::string& value, bool& known) {
   struct Entry {
     const char* name;
-    int Faults::*field;
+    FaultCounter Faults::*field;
   };
   static const Entry entries[] = {
       {"drop_responses", &Faults::dropResponses},     {"nak_responses", &Faults::nakResponses},
@@ -77,6 +81,16 @@ bool ApplyFault(Faults& f, const std::string& key, const std::string& value, boo
 }
 
 }  // namespace
+
+bool FaultCounter::Take() {
+  if (count == 0) return false;
+  if (skip > 0) {
+    --skip;
+    return false;
+  }
+  if (count > 0) --count;
+  return true;
+}
 
 CameraConfig DefaultCamera(unsigned index) {
   CameraConfig camera;

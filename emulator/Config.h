@@ -10,22 +10,29 @@
 
 namespace orvex_emu {
 
-// Counters of faults still to inject; each injected fault lowers its counter.
-// -1 means "always".
+// A fault to inject: first let `skip` chances pass, then fail `count` times
+// (-1 = always). Written "N", "S+N" or "always".
+struct FaultCounter {
+  int skip = 0;
+  int count = 0;
+  // True when this chance fails.
+  bool Take();
+};
+
 struct Faults {
-  int dropResponses = 0;        // command responses that never arrive
-  int nakResponses = 0;         // responses with status 0 instead of the acknowledgement
-  int garbledResponses = 0;     // responses whose command bytes are wrong
-  int shortResponses = 0;       // responses of 32 instead of 64 bytes
-  int zeroReads = 0;            // data reads (0x82) that return 0 bytes
-  int shortReads = 0;           // data reads that return half the bytes
-  int readErrors = 0;           // data reads that fail with -EIO
-  int fpgaVerifyFailures = 0;   // FPGA downloads that end unconfigured
-  int eepromWriteNaks = 0;      // EEPROM writes refused
-  int eepromReadbackErrors = 0; // EEPROM reads with one corrupted byte
-  int firmwareFailures = 0;     // RAM uploads that do not start
-  int openFailures = 0;         // usb_open refusals
-  int claimFailures = 0;        // usb_claim_interface refusals
+  FaultCounter dropResponses;        // command responses that never arrive
+  FaultCounter nakResponses;         // responses with status 0 instead of the acknowledgement
+  FaultCounter garbledResponses;     // responses whose command bytes are wrong
+  FaultCounter shortResponses;       // responses of 32 instead of 64 bytes
+  FaultCounter zeroReads;            // data reads (0x82) that return 0 bytes
+  FaultCounter shortReads;           // data reads that return half the bytes
+  FaultCounter readErrors;           // data reads that fail with -EIO
+  FaultCounter fpgaVerifyFailures;   // FPGA downloads that end unconfigured
+  FaultCounter eepromWriteNaks;      // EEPROM writes refused
+  FaultCounter eepromReadbackErrors; // EEPROM reads with one corrupted byte
+  FaultCounter firmwareFailures;     // RAM uploads that do not start
+  FaultCounter openFailures;         // usb_open refusals
+  FaultCounter claimFailures;        // usb_claim_interface refusals
 };
 
 enum class EepromContent { Firmware, Blank, File };

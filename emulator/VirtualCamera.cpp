@@ -29,12 +29,6 @@ VirtualCamera::VirtualCamera(unsigned index, const CameraConfig& config) : index
 
 VirtualCamera::~VirtualCamera() { SensorRelease(sensor_); }
 
-bool VirtualCamera::Take(int& counter) {
-  if (counter == 0) return false;
-  if (counter > 0) --counter;
-  return true;
-}
-
 void VirtualCamera::RebuildEeprom() {
   eeprom_.fill(0xFF);
   if (config_.eeprom == EepromContent::Firmware) {
@@ -118,7 +112,7 @@ void VirtualCamera::Enumerate() {
 
 void VirtualCamera::StartCpu() {
   cpuStarted_ = true;
-  firmwareFault_ = Take(config_.faults.firmwareFailures);
+  firmwareFault_ = config_.faults.firmwareFailures.Take();
 }
 
 // The uploaded code renumerates when the host resets the device.
@@ -192,11 +186,14 @@ int VirtualCamera::BulkRead(int endpoint, uint8_t* data, int size) {
   }
   if (endpoint == 0x82) {
     if (!fpgaConfigured_) return kErrTimeout;
-    if (Take(config_.faults.readErrors)) return kErrIo;
-    if (Take(config_.faults.zeroReads)) return 0;
+    if (config_.faults.readErrors.Take()) return kErrIo;
+    if (config_.faults.zeroReads.Take()) return 0;
     size_t n = SensorRead(registers_.data(), data, size_t(size), sensor_);
+    // A sensor with nothing to send leaves the host waiting for its time-out;
+    // zero-length packets come only from the zero_reads fault.
+    if (n == 0) return kErrTimeout;
     if (n > size_t(size)) n = size_t(size);
-    if (Take(config_.faults.shortReads)) n /= 2;
+    if (config_.faults.shortReads.Take()) n /= 2;
     return int(n);
   }
   return kErrPipe;
@@ -215,7 +212,7 @@ void VirtualCamera::HandleCommand(const uint8_t* request) {
     case kGroupEepromWrite: answered = HandleEepromCommand(response.data(), true); break;
     default: break;
   }
-  if (!answered || Take(config_.faults.dropResponses)) return;
+  if (!answered || config_.faults.dropResponses.Take()) return;
   int length = int(kPacketBytes);
   ApplyResponseFaults(response.data(), length);
   response_ = response;
@@ -223,15 +220,15 @@ void VirtualCamera::HandleCommand(const uint8_t* request) {
 }
 
 void VirtualCamera::ApplyResponseFaults(uint8_t* response, int& length) {
-  if (Take(config_.faults.nakResponses)) {
+  if (config_.faults.nakResponses.Take()) {
     switch (response[1]) {
       case kGroupRegister: response[3] = response[2] == 0x80 ? 0 : response[3], response[5] = response[6] = 0; break;
       case kGroupFpga: response[3] = 1; break;
       default: response[7] = response[8] = 0; break;
     }
   }
-  if (Take(config_.faults.garbledResponses)) response[1] ^= 0xFF;
-  if (Take(config_.faults.shortResponses)) length = 32;
+  if (config_.faults.garbledResponses.Take()) response[1] ^= 0xFF;
+  if (config_.faults.shortResponses.Take()) length = 32;
 }
 
 bool VirtualCamera::HandleRegisterCommand(uint8_t* response) {
@@ -284,7 +281,7 @@ bool VirtualCamera::HandleFpgaCommand(uint8_t* response) {
     if (fpgaReceiving_) {
       ++fpgaDownloads_;
       bool valid = CheckBitstream(bitstream_.data(), bitstream_.size());
-      fpgaConfigured_ = valid && !Take(config_.faults.fpgaVerifyFailures);
+      fpgaConfigured_ = valid && !config_.faults.fpgaVerifyFailures.Take();
       fpgaReceiving_ = false;
       bitstream_.clear();
       bitstream_.shrink_to_fit();
@@ -303,14 +300,14 @@ bool VirtualCamera::HandleEepromCommand(uint8_t* response, bool write) {
   }
   unsigned address = unsigned(response[5] << 8 | response[6]);
   if (write) {
-    if (Take(config_.faults.eepromWriteNaks)) {
+    if (config_.faults.eepromWriteNaks.Take()) {
       response[7] = response[8] = 0;
       return true;
     }
     for (size_t i = 0; i < count; ++i) eeprom_[(address + i) % kEepromBytes] = response[7 + i];
   } else {
     for (size_t i = 0; i < count; ++i) response[9 + i] = eeprom_[(address + i) % kEepromBytes];
-    if (Take(config_.faults.eepromReadbackErrors)) response[9] ^= 0xFF;
+    if (config_.faults.eepromReadbackErrors.Take()) response[9] ^= 0xFF;
   }
   response[7] = response[8] = kAck;
   return true;

@@ -55,8 +55,8 @@ class VirtualCamera {
 
   bool ClaimInterface(int owner);
   void ReleaseInterface(int owner);
-  bool TakeOpenFault() { return Take(config_.faults.openFailures); }
-  bool TakeClaimFault() { return Take(config_.faults.claimFailures); }
+  bool TakeOpenFault() { return config_.faults.openFailures.Take(); }
+  bool TakeClaimFault() { return config_.faults.claimFailures.Take(); }
 
   // Control-API access.
   CameraConfig& Config() { return config_; }
@@ -67,7 +67,6 @@ class VirtualCamera {
   unsigned FpgaDownloads() const { return fpgaDownloads_; }
 
  private:
-  static bool Take(int& counter);
   void Enumerate();
   void BootFromEeprom();
   void StartCpu();

@@ -1,5 +1,6 @@
 #include "WindowStack.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "Record.h"
@@ -46,11 +47,22 @@ int WindowStack::Fill(const K7Hlp_Data& raw, uint32_t component, float scale, st
   return 0;
 }
 
+// The loops run frame by frame over whole images so that the stacks are read
+// in memory order; per pixel the frames are still taken in ascending order, so
+// sums come out exactly as a pixel-by-pixel loop would give them.
+
 int WindowStack::ThresholdPositions(float t) {
+  // Highest frame above the threshold per pixel, -1 for none (kept in phaseTerm_ until PhaseTerms).
+  std::vector<float>& highest = phaseTerm_;
+  std::fill(highest.begin(), highest.end(), -1.0f);
+  for (uint32_t f = 0; f < frames_; ++f) {
+    const float* a = Frame(amplitude_, f);
+    for (size_t i = 0; i < pixels_; ++i)
+      if (a[i] > t) highest[i] = static_cast<float>(f);
+  }
   const int last = static_cast<int>(frames_) - 1;
   for (size_t i = 0; i < pixels_; ++i) {
-    int c = last;
-    while (c >= 0 && !(amplitude_[pixels_ * c + i] > t)) --c;
+    const int c = static_cast<int>(highest[i]);
     float pos = 0.0f;
     if (c == last) {
       pos = static_cast<float>(last);
@@ -65,16 +77,23 @@ int WindowStack::ThresholdPositions(float t) {
 }
 
 int WindowStack::CentroidPositions() {
-  for (size_t i = 0; i < pixels_; ++i) {
-    float weighted = 0.0f, energy = 0.0f;
-    for (uint32_t k = 0; k < frames_; ++k) {
-      const float a = amplitude_[pixels_ * k + i];
-      const float a2 = a * a;
-      weighted += static_cast<float>(static_cast<int>(k) - static_cast<int>(middle_)) * a2;
-      energy += a2;
+  // Weighted sums in position_, energies in phaseTerm_ (both filled later anyway).
+  std::vector<float>& weighted = position_;
+  std::vector<float>& energy = phaseTerm_;
+  std::fill(weighted.begin(), weighted.end(), 0.0f);
+  std::fill(energy.begin(), energy.end(), 0.0f);
+  for (uint32_t k = 0; k < frames_; ++k) {
+    const float* a = Frame(amplitude_, k);
+    const float offset = static_cast<float>(static_cast<int>(k) - static_cast<int>(middle_));
+    for (size_t i = 0; i < pixels_; ++i) {
+      const float a2 = a[i] * a[i];
+      weighted[i] += offset * a2;
+      energy[i] += a2;
     }
-    if (energy == 0.0f) return kZeroEnergy;
-    position_[i] = weighted / energy;
+  }
+  for (size_t i = 0; i < pixels_; ++i) {
+    if (energy[i] == 0.0f) return kZeroEnergy;
+    weighted[i] = weighted[i] / energy[i];
   }
   return 0;
 }

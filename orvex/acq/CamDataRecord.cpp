@@ -1,7 +1,19 @@
 #include "acq/CamDataRecord.h"
 
+#include <cstddef>
 #include <cstdlib>
 #include <cstring>
+
+// The frame header is the camera's wire format; applications and the helper
+// library read its fields at these byte offsets.
+static_assert(offsetof(CamDataHdr, syncWord) == 2, "syncWord");
+static_assert(offsetof(CamDataHdr, zTags) == 32, "zTags");
+static_assert(offsetof(CamDataHdr, tmpOptics) == 2016, "tmpOptics");
+static_assert(offsetof(CamDataHdr, frmDur) == 2020, "frmDur");
+static_assert(offsetof(CamDataHdr, scanDur) == 2024, "scanDur");
+static_assert(offsetof(CamDataHdr, timeStamp) == 2032, "timeStamp");
+static_assert(offsetof(CamDataHdr, nFrames) == 2040, "nFrames");
+static_assert(offsetof(CamDataHdr, nVolume) == 2044, "nVolume");
 
 namespace orvex {
 namespace {

@@ -86,8 +86,11 @@ inline void StoreTripleWide(uint8_t* out, uint16_t position, const uint8_t* valu
 // group (at most 258 bytes) is read once; each pixel's samples are written in
 // order into its own run of w triples, so every spill of a wide store is
 // overwritten next. The very last triple of the image is stored exactly.
-template <uint32_t kPixels>
-const uint8_t* ExpandGroup(const uint8_t* in, uint8_t* out, uint32_t w, uint16_t back, bool lastOfImage) {
+// kFixedWidth: the window width when known at compile time (0: use w). A
+// single-sample window is common enough to get its own unrolled copy.
+template <uint32_t kPixels, uint32_t kFixedWidth>
+const uint8_t* ExpandGroup(const uint8_t* in, uint8_t* out, uint32_t runtimeWidth, uint16_t back, bool lastOfImage) {
+  const uint32_t w = kFixedWidth ? kFixedWidth : runtimeWidth;
   const uint8_t* samples = in + 2 * kPixels;
   for (uint32_t q = 0; q < kPixels; ++q, out += size_t{w} * 6) {
     uint16_t position = static_cast<uint16_t>(LoadU16(in + 2 * q) - back);
@@ -117,24 +120,35 @@ uint64_t ExpandedWindowBytes(uint32_t halfWindow) {
   return uint64_t{kWindowRows} * kWindowColumns * WindowWidth(halfWindow) * 6;
 }
 
+namespace {
+
+template <uint32_t kFixedWidth>
+void ExpandRows(const uint8_t* in, uint8_t* out, uint32_t w, uint16_t back) {
+  const size_t pixelBytes = size_t{w} * 6;
+  // A row: two pixels at each edge, 92 groups of three in between.
+  constexpr uint32_t kInnerGroups = (kWindowColumns - 4) / 3;
+  for (uint32_t row = 0; row < kWindowRows; ++row) {
+    in = ExpandGroup<2, kFixedWidth>(in, out, w, back, false);
+    out += 2 * pixelBytes;
+    for (uint32_t g = 0; g < kInnerGroups; ++g, out += 3 * pixelBytes)
+      in = ExpandGroup<3, kFixedWidth>(in, out, w, back, false);
+    in = ExpandGroup<2, kFixedWidth>(in, out, w, back, row + 1 == kWindowRows);
+    out += 2 * pixelBytes;
+  }
+}
+
+}  // namespace
+
 bool ExpandWindow(const void* src, size_t srcBytes, void* dst, size_t dstBytes, uint32_t halfWindow) {
   if (!src || !dst || !Fits(CompactWindowBytes(halfWindow), srcBytes) ||
       !Fits(ExpandedWindowBytes(halfWindow), dstBytes))
     return false;
   const uint32_t w = WindowWidth(halfWindow);
   const uint16_t back = static_cast<uint16_t>(kPositionStep * std::min<uint32_t>(halfWindow, 10));
-  const size_t pixelBytes = size_t{w} * 6;
   const auto* in = static_cast<const uint8_t*>(src);
   auto* out = static_cast<uint8_t*>(dst);
-  // A row: two pixels at each edge, 92 groups of three in between.
-  constexpr uint32_t kInnerGroups = (kWindowColumns - 4) / 3;
-  for (uint32_t row = 0; row < kWindowRows; ++row) {
-    in = ExpandGroup<2>(in, out, w, back, false);
-    out += 2 * pixelBytes;
-    for (uint32_t g = 0; g < kInnerGroups; ++g, out += 3 * pixelBytes) in = ExpandGroup<3>(in, out, w, back, false);
-    in = ExpandGroup<2>(in, out, w, back, row + 1 == kWindowRows);
-    out += 2 * pixelBytes;
-  }
+  if (w == 1) ExpandRows<1>(in, out, w, back);
+  else ExpandRows<0>(in, out, w, back);
   return true;
 }
 

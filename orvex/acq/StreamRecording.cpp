@@ -1,6 +1,7 @@
 #include "acq/StreamRecording.h"
 
 #include <cstring>
+#include <sys/stat.h>
 #include <memory>
 #include <vector>
 
@@ -44,11 +45,21 @@ bool WriteRegisterSnapshot(CQVFileIO& file, CPelCam& camera) {
   return file.WriteAll(object.data(), object.size());
 }
 
+// Recording over the file being replayed would overwrite what is read and cut
+// it on close (the exclusive open of other platforms refuses this too).
+bool IsReplayedFile(const CPelCam& camera, const char* path) {
+  struct stat target {}, replayed {};
+  if (!camera.replay || !camera.replay->Access() || !path || ::stat(path, &target) != 0) return false;
+  return ::fstat(camera.replay->FileDescriptor(), &replayed) == 0 && target.st_dev == replayed.st_dev &&
+         target.st_ino == replayed.st_ino;
+}
+
 }  // namespace
 
 int32_t CreateRecordingStream(CPelCam& camera, const char* path) {
   // One recording at a time: the older file is finished before the new begins.
   CloseRecordingStream(camera);
+  if (IsReplayedFile(camera, path)) return -4;
   auto file = std::make_unique<CQVFileIO>();
   if (!file->OpenForWriting(path)) return -4;
   // The file keeps what was written on failure; only the stream is dropped.

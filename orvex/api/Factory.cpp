@@ -4,19 +4,20 @@
 #include <iostream>
 #include <memory>
 
+#include "acq/StreamOpen.h"
 #include "api/Messages.h"
 #include "api/PelSys.h"
 #include "api/SystemList.h"
 #include "desc/RegDescParser.h"
 #include "desc/SysDescParser.h"
 #include "platform/DataFolder.h"
+#include "usb/OpenUsb.h"
 
 namespace orvex {
 
 namespace {
 
 constexpr size_t kOpenStringChars = 255;
-constexpr uint32_t kMsgOpenError = QV_MSG_VALUE(QV_CAT_OPEN, QV_LEVEL_ERROR);
 
 const char* const kKeys[kKeyCount] = {"sys=", "fpga=", "sensor=", "usb=", "eth=", "motion=", "regDesc=", "verbose="};
 
@@ -58,7 +59,7 @@ BlockPtr<_SysDesc> LoadSystemDescription(const OpenStringValues& values, uint8_t
   const std::string path = DevDescPath("SysDesc.xml");
   CSysDescParser parser;
   if (LoadDescriptionFile(parser, path, std::cout) != 0) {
-    ReportText(nullptr, kMsgOpenError, "Could not open or parse file %s", path.c_str());
+    ReportText(nullptr, kMsgOpenWarning, "Could not open or parse file %s", path.c_str());
     return nullptr;
   }
   parser.ClearSelection();
@@ -73,7 +74,7 @@ BlockPtr<_RegDesc> LoadRegisterDescription(const std::string& name, uint8_t diag
   const std::string path = DevDescPath(name);
   CRegDescParser parser;
   if (LoadDescriptionFile(parser, path, std::cout) != 0) {
-    ReportText(nullptr, kMsgOpenError, "Could not open or parse file %s", path.c_str());
+    ReportText(nullptr, kMsgOpenWarning, "Could not open or parse file %s", path.c_str());
     return nullptr;
   }
   BlockPtr<_RegDesc> desc = BuildRegDesc(parser, diagnostics, std::cout);
@@ -121,7 +122,7 @@ CPelSys* CFactory::BuildSystem(const char* openString) {
   if (!sysDesc) return nullptr;
   const std::optional<std::string> regDescName = RegisterDescriptionName(values, *sysDesc);
   if (!regDescName) {
-    ReportText(nullptr, kMsgOpenError,
+    ReportText(nullptr, kMsgOpenWarning,
                "CFactory::BuildSysVA(): no register description: neither regDesc= nor an FPGA entry naming one");
     return nullptr;
   }
@@ -150,25 +151,19 @@ CPelSys* CFactory::OpenDevice(const char* openString, uint32_t mode) {
     return nullptr;
   }
   if (system->camera->GetAllReg() < 0) {
-    ReportText(nullptr, QV_MSG_VALUE(QV_CAT_OPEN, QV_LEVEL_ERROR), "CFactory::BuildSysVA(): GetAllReg failed");
+    Notify(nullptr, QV_MSG_TEXT, kMsgOpenWarning, "CFactory::BuildSysVA(): GetAllReg failed");
     CloseSystem(system);
     return nullptr;
   }
   return system;
 }
 
-// The USB transport fills this in: device selection by "serial="/"verbose=",
-// firmware upload and re-enumeration, then the connection with or without the
-// FPGA download (mode 0 / 2).
-int32_t CFactory::ConnectUsb(CPelSys& /*system*/, uint32_t /*mode*/) {
-  ReportText(nullptr, QV_MSG_VALUE(QV_CAT_OPEN, QV_LEVEL_ERROR), "CFactory::BuildSysVA(): Could not open any USB device");
-  return -1;
+// Device selection by "serial="/"verbose=", firmware upload and
+// re-enumeration, then the connection with or without the FPGA download.
+int32_t CFactory::ConnectUsb(CPelSys& system, uint32_t mode) {
+  return ConnectUsbCamera(system, system.name.c_str(), mode) ? 0 : -1;
 }
 
-// The stream files fill this in: open and check the file, build the system
-// from the open string it carries, connect the camera to the stream.
-CPelSys* CFactory::OpenStream(const char* path) {
-  ReportText(nullptr, QV_MSG_VALUE(QV_CAT_OPEN, QV_LEVEL_ERROR), "CFactory::OpenStream(): cannot replay %s",
-             path ? path : "(null)");
-  return nullptr;
-}
+// The stream is checked before anything is built; the system comes from the
+// open string recorded in it, and its registers from the recorded snapshot.
+CPelSys* CFactory::OpenStream(const char* path) { return orvex::OpenSystemOnStream(path, &CFactory::BuildSystem); }

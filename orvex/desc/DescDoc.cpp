@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 
 namespace orvex {
@@ -41,6 +42,16 @@ int32_t Judge(const pugi::xml_parse_result& result, const std::string& path, std
 
 int32_t LoadDescriptionFile(CDescDoc& doc, const std::string& path, std::ostream& out) {
   doc.document.reset();
+  // Only regular files: a folder or a device named in an open string would
+  // otherwise be read as a file of absurd or endless size.
+  std::error_code error;
+  const std::filesystem::file_status file = std::filesystem::status(path, error);
+  if (!std::filesystem::is_regular_file(file)) {
+    pugi::xml_parse_result refused;
+    refused.status = std::filesystem::exists(file) ? pugi::status_io_error : pugi::status_file_not_found;
+    refused.offset = 0;
+    return Judge(refused, path, out);
+  }
   return Judge(doc.document.load_file(path.c_str(), pugi::parse_default, pugi::encoding_auto), path, out);
 }
 

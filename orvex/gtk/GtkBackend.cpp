@@ -96,6 +96,9 @@ class GtkDesktopBackend : public orvex::IDesktopBackend {
 
 extern "C" __attribute__((visibility("default"))) orvex::IDesktopBackend* OrvexCreateDesktopBackend(unsigned abi) {
   if (abi != orvex::kDesktopPluginAbi) return nullptr;
+  // The host's locale stays as it is: number formats of files and reports
+  // must not change because a message box was shown.
+  gtk_disable_setlocale();
   if (!gtk_init_check(nullptr, nullptr)) return nullptr;
   return new (std::nothrow) orvex_gtk::GtkDesktopBackend();
 }

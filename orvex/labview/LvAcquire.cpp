@@ -5,17 +5,13 @@
 #include "OrvexLabVIEW.h"
 #include "acq/CamDataRecord.h"
 #include "acq/DataMode.h"
+#include "acq/Slots.h"
 #include "api/ExportGuard.h"
 #include "api/Messages.h"
 #include "api/PelSys.h"
 #include "api/SystemList.h"
 #include "labview/LvArray.h"
 #include "labview/LvRuntime.h"
-
-// Acquisition and processing come from their own areas of the library.
-#pragma weak QV_Acquire
-#pragma weak QV_GetCamData
-#pragma weak QV_ProcessCamData
 
 namespace orvex::lv {
 namespace {
@@ -73,8 +69,7 @@ LV_MgErr ResizeData(LV_Handle data, const Request& request) {
 // an earlier call is refreshed, not only re-pointed: stale sizes would let the
 // acquisition or the processing write past the array.
 void PointSlotAt(CPelCam& camera, uint8_t slot, const Request& request, void* elements) {
-  if (camera.slots.size() <= slot) camera.slots.resize(slot + 1, nullptr);
-  _CamData*& record = camera.slots[slot];
+  _CamData* record = SlotRecord(camera, slot);
   if (record && (record->flags & QV_CD_EXTERNAL)) {
     record->size = request.size;
     record->mode = request.mode;
@@ -84,8 +79,8 @@ void PointSlotAt(CPelCam& camera, uint8_t slot, const Request& request, void* el
   }
   _CamData* fresh = CreateCamData(request.mode, request.flags, request.size, elements);
   if (!fresh) throw std::bad_alloc();
-  ReleaseCamData(record);
-  record = fresh;
+  fresh->refCount = 0;  // the slot takes the first reference
+  StoreInSlot(camera, slot, fresh);
 }
 
 // Copies the frame header and processes slot 0 into slot 1.
@@ -94,7 +89,7 @@ int32_t FinishProcessed(CPelSys& system, LV_Handle header) {
     Report(system, "LV_Acquire: NumericArrayResize(3) failed");
     return -1;
   }
-  _CamData* raw = QV_GetCamData ? QV_GetCamData(&system, kRawSlot, 0, nullptr) : nullptr;
+  _CamData* raw = QV_GetCamData(&system, kRawSlot, 0, nullptr);
   if (!raw || !raw->data) {
     Report(system, "LV_Acquire: cdRaw is 0");
     return -1;
@@ -103,7 +98,7 @@ int32_t FinishProcessed(CPelSys& system, LV_Handle header) {
   size_t bytes = std::min<size_t>(raw->size, kFrameHeaderBytes);
   std::memcpy(target, raw->data, bytes);
   std::memset(target + bytes, 0, kFrameHeaderBytes - bytes);
-  if (QV_ProcessCamData) QV_ProcessCamData(&system, kProcessedSlot, 0, nullptr);
+  QV_ProcessCamData(&system, kProcessedSlot, 0, nullptr);
   return 0;
 }
 
@@ -113,6 +108,12 @@ int32_t Acquire(CPelSys& system, uint32_t mode, uint16_t flags, LV_Handle data, 
   Request request = MakeRequest(camera, mode, flags);
   if (!request.typeCode || request.size == 0) {
     Report(system, "LV_Acquire: illegal format");
+    return -1;
+  }
+  // The header array is resized after the data array has been handed to the
+  // processing; one block for both would be pulled from under it.
+  if (!request.raw && header == data) {
+    Report(system, "LV_Acquire: NumericArrayResize(3) failed");
     return -1;
   }
   if (ResizeData(data, request) != kNoErr) {
@@ -132,9 +133,9 @@ int32_t Acquire(CPelSys& system, uint32_t mode, uint16_t flags, LV_Handle data, 
               ArrayElements(data, request.typeCode, request.raw ? 1 : request.meta.numDim));
   // A raw call's array left in slot 0 may be gone by now; the acquisition
   // gets a buffer of its own instead.
-  if (!request.raw && !camera.slots.empty() && camera.slots[0] && (camera.slots[0]->flags & QV_CD_EXTERNAL))
-    camera.ReleaseAcquisitionBuffer();
-  int32_t acquired = QV_Acquire ? QV_Acquire(&system) : -1;
+  const _CamData* acquisitionBuffer = SlotRecord(camera, kRawSlot);
+  if (!request.raw && acquisitionBuffer && (acquisitionBuffer->flags & QV_CD_EXTERNAL)) camera.ReleaseAcquisitionBuffer();
+  int32_t acquired = QV_Acquire(&system);
   if (acquired <= 0) {
     Report(system, "LV_Acquire: QV_Acquire failed");
     return acquired;

@@ -34,6 +34,16 @@ LV_MgErr ResizeParam(LV_Handle handle, const ParamArray& array, uint32_t maps) {
                    : ResizeArray(handle, array.typeCode, {maps});
 }
 
+// One block cannot hold two arrays: the later resize would leave the earlier
+// contents without room.
+bool SeenBefore(LV_Handle const* handles, Param param) {
+  for (const ParamArray& earlier : kResizeOrder) {
+    if (earlier.param == param) return false;
+    if (handles[earlier.param] == handles[param]) return true;
+  }
+  return false;
+}
+
 // Cut to the row with its terminating zero; the rest of the row is zero.
 void CopyRow(uint8_t* rows, uint32_t index, uint32_t row, const char* text) {
   uint8_t* target = rows + size_t{index} * row;
@@ -72,7 +82,7 @@ int32_t GetParamList(CPelSys& system, LV_Handle const* handles) {
   uint32_t maps = desc && desc->maps ? desc->mapCount : 0;
   int number = 1;
   for (const ParamArray& array : kResizeOrder) {
-    if (ResizeParam(handles[array.param], array, maps) != kNoErr) {
+    if (SeenBefore(handles, array.param) || ResizeParam(handles[array.param], array, maps) != kNoErr) {
       ReportText(&system, kMsgLabViewWarning, "LV_Acquire: NumericArrayResize(%d) failed", number);
       return -1;
     }

@@ -43,8 +43,16 @@ std::vector<std::string> PluginCandidates() {
   return candidates;
 }
 
+// GTK 3 aborts the process when it finds GTK 2 loaded already.
+bool Gtk2Loaded() {
+  void* gtk2 = dlopen("libgtk-x11-2.0.so.0", RTLD_LAZY | RTLD_NOLOAD);
+  if (!gtk2) return false;
+  dlclose(gtk2);
+  return true;
+}
+
 IDesktopBackend* CreateAutomaticBackend() {
-  if (DisplayConfigured()) {
+  if (DisplayConfigured() && !Gtk2Loaded()) {
     for (const std::string& candidate : PluginCandidates())
       if (IDesktopBackend* backend = LoadDesktopPlugin(candidate.c_str())) return backend;
   }

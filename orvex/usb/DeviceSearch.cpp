@@ -56,23 +56,13 @@ int ReadSerialDescriptor(usb_dev_handle* device, const usb_device_descriptor& de
   return length > size ? size : length;
 }
 
-// Low bytes of the 16-bit characters of a reply; never beyond the reply.
-std::string SerialFromReply(const char* reply, int length, size_t maxChars) {
-  std::string serial;
-  if (length < 2) return serial;
-  size_t chars = static_cast<size_t>(length - 2) / 2;
-  if (chars > maxChars) chars = maxChars;
-  for (size_t i = 0; i < chars; ++i) serial.push_back(reply[2 + 2 * i]);
-  return serial;
-}
-
 bool SerialMatches(usb_dev_handle* device, const usb_device_descriptor& descriptor, const DeviceSelection& selection) {
   if (selection.serialTooLong) return false;
   char reply[kLongSerialReply];
   int length = ReadSerialDescriptor(device, descriptor, reply, sizeof reply);
   // A device without a serial string never matches, not even an empty filter.
   if (length < 2 || static_cast<size_t>(length - 2) / 2 != selection.serial.size()) return false;
-  return SerialFromReply(reply, length, kLongSerialReply) == selection.serial;
+  return SerialFromStringDescriptor(reply, length, kLongSerialReply) == selection.serial;
 }
 
 bool ConfigureAndClaim(usb_dev_handle* device) {
@@ -98,6 +88,15 @@ usb_dev_handle* FirstDevice(Accept&& accept) {
 }
 
 }  // namespace
+
+std::string SerialFromStringDescriptor(const char* reply, int length, size_t maxChars) {
+  std::string serial;
+  if (!reply || length < 2) return serial;
+  size_t chars = static_cast<size_t>(length - 2) / 2;
+  if (chars > maxChars) chars = maxChars;
+  for (size_t i = 0; i < chars; ++i) serial.push_back(reply[2 + 2 * i]);
+  return serial;
+}
 
 DeviceSelection ParseDeviceSelection(const char* openString) {
   DeviceSelection selection;
@@ -166,7 +165,7 @@ uint32_t ListSerials(char* buffer) {
         } else {
           char reply[kShortSerialReply];
           int length = ReadSerialDescriptor(device, dev->descriptor, reply, sizeof reply);
-          std::string serial = SerialFromReply(reply, length, kSerialEntryBytes - 1);
+          std::string serial = SerialFromStringDescriptor(reply, length, kSerialEntryBytes - 1);
           std::memcpy(entry, serial.c_str(), serial.size() + 1);
         }
       }
@@ -182,7 +181,7 @@ std::string ReadSerialString(usb_dev_handle* device) {
   if (!dev) return {};
   char reply[kShortSerialReply];
   int length = ReadSerialDescriptor(device, dev->descriptor, reply, sizeof reply);
-  return SerialFromReply(reply, length, 16);
+  return SerialFromStringDescriptor(reply, length, 16);
 }
 
 }  // namespace orvex

@@ -22,6 +22,11 @@ struct DeviceSelection {
 };
 DeviceSelection ParseDeviceSelection(const char* openString);
 
+// Low bytes of the 16-bit characters of a string-descriptor reply of
+// `length` bytes (the reply length, which the caller has bounded by its
+// buffer); at most maxChars characters.
+std::string SerialFromStringDescriptor(const char* reply, int length, size_t maxChars);
+
 bool IsAcceptedIdentity(uint16_t vendorId, uint16_t productId);
 // A Cypress FX2 that booted without firmware.
 bool IsBareController(usb_dev_handle* device);

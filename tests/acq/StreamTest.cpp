@@ -219,6 +219,23 @@ TEST_F(StreamTest, CommandsWithoutTheirStream) {
   EXPECT_GE(fd, 0);
 }
 
+TEST_F(StreamTest, TheReplayedFileCannotBeRecordedOver) {
+  std::vector<Bytes> acquired;
+  std::string path = Record(acquired, false);
+  size_t length = ReadFileBytes(path).size();
+  QV_Handle h = Replay(path);
+  ASSERT_NE(h, nullptr);
+  EXPECT_EQ(QV_CreateStreamFile(h, path.c_str()), -4);
+  EXPECT_EQ(ReadFileBytes(path).size(), length);
+  EXPECT_EQ(QV_Acquire(h), static_cast<int32_t>(kS));
+  // Recording a replay into another file is fine.
+  std::string copy = folder.ScratchPath("copy.qv");
+  ASSERT_EQ(QV_CreateStreamFile(h, copy.c_str()), 0);
+  EXPECT_EQ(QV_Acquire(h), static_cast<int32_t>(kS));
+  ASSERT_EQ(QV_CreateStreamFile(h, nullptr), 0);
+  EXPECT_EQ(ReadFileBytes(copy).size(), 8 + 12 + kOpenString.size() + 8 + 10 + 8 + kS);
+}
+
 TEST_F(StreamTest, ARecordingOverALongerFileCutsItsTail) {
   std::string path = folder.ScratchPath("old.qv");
   WriteFileBytes(path, Bytes(100000, 0x77));

@@ -1,5 +1,7 @@
+#include <dlfcn.h>
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <cstring>
 #include <string>
 
@@ -9,13 +11,14 @@
 #include "api/SystemList.h"
 #include "common/CallbackRecorder.h"
 #include "common/TempDataFolder.h"
+#include "desc/NameLookup.h"
 
 using orvex_test::CallbackRecorder;
 using orvex_test::TempDataFolder;
 
 namespace {
 
-constexpr uint32_t kOpenError = QV_MSG_VALUE(QV_CAT_OPEN, QV_LEVEL_ERROR);
+constexpr uint32_t kOpenWarning = QV_MSG_VALUE(QV_CAT_OPEN, QV_LEVEL_WARNING);  // 0x302
 
 const char* kSysDesc = R"(<SystemDesc>
   <System id="sim" fpga="F" sensor="N"/>
@@ -128,18 +131,18 @@ TEST_F(FactoryTest, FailedBuildsReportAndLeaveTheListAsItWas) {
   const std::string out = testing::internal::GetCapturedStdout();
   const std::string missing = folder_.devDesc() + "/missing.xml";
   EXPECT_EQ("Cant parse File: " + missing + "\nFile was not found: at offset 0\n", out);
-  EXPECT_TRUE(recorder_.contains(QV_MSG_TEXT, kOpenError, "Could not open or parse file " + missing));
+  EXPECT_TRUE(recorder_.contains(QV_MSG_TEXT, kOpenWarning, "Could not open or parse file " + missing));
 
   EXPECT_EQ(nullptr, Build("sys=bare"));
   EXPECT_TRUE(recorder_.contains(
-      QV_MSG_TEXT, kOpenError,
+      QV_MSG_TEXT, kOpenWarning,
       "CFactory::BuildSysVA(): no register description: neither regDesc= nor an FPGA entry naming one"));
 
   folder_.WriteFile("devDesc/SysDesc.xml", "<SystemDesc>");
   testing::internal::CaptureStdout();
   EXPECT_EQ(nullptr, Build("sys=sim"));
   testing::internal::GetCapturedStdout();
-  EXPECT_TRUE(recorder_.contains(QV_MSG_TEXT, kOpenError,
+  EXPECT_TRUE(recorder_.contains(QV_MSG_TEXT, kOpenWarning,
                                  "Could not open or parse file " + folder_.devDesc() + "/SysDesc.xml"));
   EXPECT_EQ(before, orvex::OpenSystemCount());
 }
@@ -163,20 +166,48 @@ TEST_F(FactoryTest, QvOpenModes) {
 }
 
 TEST_F(FactoryTest, SystemWithUsbEntryFailsWithoutACameraAndLeavesNothing) {
+  // The test emulator (first in the library search path) would offer a camera.
+  using Configure = int (*)(const char*, char*, size_t);
+  void* usb = dlopen("libusb-0.1.so.4", RTLD_NOW);
+  auto configure = usb ? reinterpret_cast<Configure>(dlsym(usb, "orvex_emu_configure")) : nullptr;
+  if (configure) configure("cameras = 0", nullptr, 0);
   QV_Handle handle = reinterpret_cast<QV_Handle>(1);
   EXPECT_EQ(0, QV_Open(&handle, QV_OPEN_USB, "sys=cam"));
+  if (configure) configure(nullptr, nullptr, 0);
   EXPECT_EQ(nullptr, handle);
   EXPECT_EQ(0u, orvex::OpenSystemCount());
-  EXPECT_TRUE(recorder_.contains(QV_MSG_TEXT, kOpenError, "CFactory::BuildSysVA(): Could not open any USB device"));
+  EXPECT_TRUE(recorder_.contains(QV_MSG_TEXT, QV_MSG_VALUE(QV_CAT_OPEN, QV_LEVEL_WARNING),
+                                 "CFactory::BuildSysVA(): Could not open any USB device"));
 
   EXPECT_EQ(0, QV_Open(&handle, QV_OPEN_STREAM, "/nonexistent.qv"));
   EXPECT_EQ(nullptr, handle);
   EXPECT_EQ(0u, orvex::OpenSystemCount());
 }
 
+// Points the data folder at the source tree's data/ for one test: the files
+// work without being installed.
+class SourceDataFolder {
+ public:
+  SourceDataFolder() {
+    const char* previous = std::getenv("XDG_DATA_DIRS");
+    if (previous) previous_ = previous;
+    had_ = previous != nullptr;
+    setenv("XDG_DATA_DIRS", ORVEX_SOURCE_DIR "/data", 1);
+  }
+  ~SourceDataFolder() {
+    if (had_)
+      setenv("XDG_DATA_DIRS", previous_.c_str(), 1);
+    else
+      unsetenv("XDG_DATA_DIRS");
+  }
+
+ private:
+  std::string previous_;
+  bool had_ = false;
+};
+
 TEST(ShippedData, SystemWithoutUsbOpensAndNamesEveryMapOthersUse) {
-  TempDataFolder folder;
-  folder.CopyShippedData();
+  SourceDataFolder folder;
   CallbackRecorder recorder;
   QV_Handle handle = nullptr;
   ASSERT_EQ(1, QV_Open(&handle, QV_OPEN_USB, "sys=k7cam_sim"));
@@ -207,6 +238,33 @@ TEST(ShippedData, SystemWithoutUsbOpensAndNamesEveryMapOthersUse) {
     hasHwinRegister |= std::strcmp(regDesc->regs[i].id, "ExSimpMaxHwin") == 0;
   EXPECT_TRUE(hasHwinRegister);
   EXPECT_EQ(0, QV_Close(handle));
+  EXPECT_TRUE(recorder.messages().empty());
+}
+
+TEST(ShippedData, CameraSystemSelectsTheUsbEntry) {
+  SourceDataFolder folder;
+  CallbackRecorder recorder;
+  CPelSys* system = CFactory::BuildSystem("sys=k7cam_tq20");
+  ASSERT_TRUE(system);
+  const _SysDesc& desc = *system->sysDesc;
+  ASSERT_TRUE(desc.usb && desc.fpga);
+  EXPECT_EQ(0x0852, desc.usb->vendorID);
+  EXPECT_EQ(0x0081, desc.usb->productID);
+  EXPECT_EQ(2, desc.usb->protocol);
+  EXPECT_STREQ("k7_fx2.iic", desc.usb->fx2FW);
+  EXPECT_STREQ("k7_tq20.bit", desc.fpga->fpgaCfg);
+  EXPECT_EQ(0x82, desc.usb->epRead);
+  // Writing a register of a size-changing map drops the acquisition buffer;
+  // the busy flag is read through to the camera.
+  const _RegDesc* regDesc = system->camera->regDesc.get();
+  auto attribute = [&](const char* map) {
+    return system->camera->regAttr[orvex::FindMap(regDesc, map)->regEntries->reg->num];
+  };
+  for (const char* map : {"CamMode", "Comp11to8", "SensNFrames", "SensNDarkFrames", "ExSimpMaxHwin"})
+    EXPECT_TRUE(attribute(map) & orvex::kAttrReleasesAcq) << map;
+  EXPECT_TRUE(attribute("SensCfgBusy") & orvex::kAttrReadThrough);
+  EXPECT_FALSE(attribute("SensTqp") & (orvex::kAttrReadThrough | orvex::kAttrReleasesAcq));
+  orvex::CloseSystem(system);
   EXPECT_TRUE(recorder.messages().empty());
 }
 

@@ -223,6 +223,10 @@ TEST(DescriptionFile, LoadMessages) {
   EXPECT_EQ("Cant parse File: " + broken + "\nStart-end tags mismatch: at offset 8\n", out.str());
 
   out.str("");
+  EXPECT_EQ(-1, LoadDescriptionFile(parser, folder.devDesc(), out));
+  EXPECT_EQ("Cant parse File: " + folder.devDesc() + "\nError reading from file/stream: at offset 0\n", out.str());
+
+  out.str("");
   const std::string good = folder.WriteFile("devDesc/good.xml", "<R/>");
   EXPECT_EQ(0, LoadDescriptionFile(parser, good, out));
   EXPECT_EQ("", out.str());

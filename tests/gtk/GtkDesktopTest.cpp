@@ -2,6 +2,9 @@
 // plug-in by itself, shows message boxes and the progress window.
 #include <gtest/gtest.h>
 
+#include <clocale>
+#include <string>
+
 #include "GtkTestUtil.h"
 #include "Orvex.h"
 
@@ -14,6 +17,7 @@ int32_t Deliver(uint32_t kind, uint32_t value, const char* text) {
 }
 
 TEST(GtkDesktop, MessageBoxesCarryCaptionAndIcon) {
+  const std::string locale = std::setlocale(LC_ALL, nullptr);
   BoxAnswerer info("libOrvex:Info");
   BoxAnswerer warning("libOrvex:Warning");
   BoxAnswerer error("libOrvex:Error");
@@ -32,6 +36,8 @@ TEST(GtkDesktop, MessageBoxesCarryCaptionAndIcon) {
   EXPECT_EQ(error.seen[0].type, GTK_MESSAGE_ERROR);
   ASSERT_EQ(illegal.seen.size(), 1u);
   EXPECT_EQ(illegal.seen[0].type, GTK_MESSAGE_ERROR);
+  // Showing boxes must not switch the host to the environment's locale.
+  EXPECT_EQ(std::setlocale(LC_ALL, nullptr), locale);
 }
 
 TEST(GtkDesktop, ProgressWindowLivesFromFirstMessageToClose) {

@@ -8,6 +8,7 @@
 #include <functional>
 #include <thread>
 
+#include "GtkBackendOnce.h"
 #include "GtkTestUtil.h"
 #include "Orvex.h"
 #include "api/PelSys.h"
@@ -21,13 +22,8 @@ namespace {
 
 class GtkDialogTest : public ::testing::Test {
  protected:
-  static void SetUpTestSuite() {
-    backend_ = orvex::LoadDesktopPlugin(ORVEX_LIB_DIR "/libOrvexGtk.so");
-    if (backend_) orvex::ReplaceDesktopBackend(backend_);
-  }
-
   void SetUp() override {
-    ASSERT_NE(backend_, nullptr) << "the GTK plug-in did not load or found no display";
+    ASSERT_TRUE(UseGtkBackend()) << "the GTK plug-in did not load or found no display";
     ASSERT_STREQ(orvex::Desktop().Name(), "gtk");
     auto system = std::make_unique<CPelSys>();
     system->name = "sys=dialog";
@@ -80,13 +76,10 @@ class GtkDialogTest : public ::testing::Test {
     PumpEvents();
   }
 
-  static orvex::IDesktopBackend* backend_;
   orvex_test::DescBuilder builder_;
   CPelCam* camera_ = nullptr;
   QV_Handle handle_ = nullptr;
 };
-
-orvex::IDesktopBackend* GtkDialogTest::backend_ = nullptr;
 
 TEST_F(GtkDialogTest, WidgetsWriteMapsAndRegisters) {
   camera_->regImage[2] = 0x0A;  // Exposure 0xA00

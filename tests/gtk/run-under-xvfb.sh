@@ -39,4 +39,6 @@ export DISPLAY
 unset WAYLAND_DISPLAY
 # No accessibility bus or settings daemon on the private server.
 export NO_AT_BRIDGE=1 GDK_BACKEND=x11 GSETTINGS_BACKEND=memory
+# A locale other than "C", so that a test sees whether anything switched to it.
+export LC_ALL=C.UTF-8
 timeout 120 "$@"

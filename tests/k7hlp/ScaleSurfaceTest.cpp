@@ -31,7 +31,7 @@ int ScaleByCounter(Record& in, Record& out, uint32_t scale, std::string* printed
 
 // Pairs (0, 0), (1, -10), (2, -30), (3, -60) after the negation of z.
 zTagHdl* FourPairTable(std::string* path) {
-  *path = testing::TempDir() + "k7hlp_scale.ztag";
+  *path = k7hlp_test::ScratchPath("scale.ztag");
   std::ofstream(*path) << "0 0\n1 10\n2 30\n3 60\n";
   zTagHdl* handle = nullptr;
   K7Hlp_zTagFileLoad(&handle, path->data());
@@ -125,6 +125,7 @@ TEST(TableScalingTest, InterpolatesAndExtrapolatesAlongTheSecondToLastSegment) {
   testing::internal::GetCapturedStdout();
   EXPECT_EQ(out.at(0, 0), -10.0f);
   K7Hlp_zTagFileUnload(table);
+  std::remove(path.c_str());
 }
 
 TEST(TableScalingTest, FileModeLoadsAndReleasesTheTable) {
@@ -140,6 +141,7 @@ TEST(TableScalingTest, FileModeLoadsAndReleasesTheTable) {
   char missing[] = "/nonexistent/k7hlp.ztag";
   EXPECT_EQ(K7Hlp_scaleSurface(in.get(), out.get(), K7Hlp_scaleZTagFile, missing), -14);
   EXPECT_STREQ(K7Hlp_getLastError(), "K7Hlp_scaleSurface:: zTag table needs at least 3 pairs...");
+  std::remove(path.c_str());
 }
 
 TEST(TableScalingTest, CodesWithoutMessages) {
@@ -157,6 +159,7 @@ TEST(TableScalingTest, CodesWithoutMessages) {
   EXPECT_EQ(K7Hlp_scaleSurface(in.get(), out.get(), K7Hlp_scaleZTagHandle, table), -13);
   EXPECT_EQ(out->dataType, 0);
   K7Hlp_zTagFileUnload(table);
+  std::remove(path.c_str());
 }
 
 TEST(ScaleSurfaceTest, ChecksModesAndUnits) {

@@ -1,5 +1,8 @@
 #include "TestRecords.h"
 
+#include <gtest/gtest.h>
+#include <unistd.h>
+
 #include <cstring>
 
 #include "Record.h"
@@ -33,6 +36,10 @@ void Record::setZTags(std::initializer_list<uint16_t> samples) {
 void Record::setNFrames(uint16_t n) { std::memcpy(static_cast<uint8_t*>(data_.header) + 2040, &n, 2); }
 
 void Record::setFrmDur(uint32_t frmDur) { std::memcpy(static_cast<uint8_t*>(data_.header) + 2020, &frmDur, 4); }
+
+std::string ScratchPath(const char* name) {
+  return testing::TempDir() + "k7hlp_" + std::to_string(getpid()) + "_" + name;
+}
 
 void MakeSurface(Record& r, uint32_t w, uint32_t h, const std::vector<float>& values, int32_t camMode) {
   float* f = k7hlp::GiveFloatSamples(*r.get(), w, h, 0, 0, size_t{w} * h);

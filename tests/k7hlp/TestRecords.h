@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <initializer_list>
+#include <string>
 #include <vector>
 
 #include "K7Hlp.h"
@@ -34,6 +35,10 @@ class Record {
  private:
   K7Hlp_Data data_{};
 };
+
+// A file name of this test process's own below the test temporary folder
+// (ctest runs test cases in parallel processes).
+std::string ScratchPath(const char* name);
 
 // A float image W x H from values in row order, unit 2, CamMode as given, camera header.
 void MakeSurface(Record& r, uint32_t w, uint32_t h, const std::vector<float>& values, int32_t camMode = 5);

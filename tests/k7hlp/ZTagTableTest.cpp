@@ -1,11 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <fstream>
 #include <string>
 #include <vector>
 
 #include "DebugChannel.h"
 #include "K7Hlp.h"
+#include "TestRecords.h"
 #include "ZTagTable.h"
 
 namespace k7hlp {
@@ -25,12 +27,13 @@ class ZTagTableTest : public ::testing::Test {
   void TearDown() override { k7hlp::ReplaceDebugSink(previous_); }
 
   std::vector<k7hlp::zTagItem> Load(const std::string& content) {
-    std::string path = testing::TempDir() + "k7hlp_table.ztag";
+    std::string path = k7hlp_test::ScratchPath("table.ztag");
     std::ofstream(path, std::ios::binary) << content;
     zTagHdl* handle = nullptr;
     EXPECT_EQ(K7Hlp_zTagFileLoad(&handle, path.data()), 0);
     std::vector<k7hlp::zTagItem> items = k7hlp::TableOf(*handle);
     K7Hlp_zTagFileUnload(handle);
+    std::remove(path.c_str());
     return items;
   }
 

@@ -1,4 +1,5 @@
 #include <dlfcn.h>
+#include <unistd.h>
 #include <gtest/gtest.h>
 
 #include <string>
@@ -93,6 +94,17 @@ TEST_F(LvArraysTest, EachParamListResizeFailureIsNumberedInResizeOrder) {
   }
 }
 
+TEST_F(LvArraysTest, OneArrayForTwoParametersIsRefused) {
+  QV_Handle system = description_.Open();
+  CallbackRecorder recorder;
+  // Comments (resized 8th) and groups (9th) in one block: the groups' resize
+  // would shrink the block the comments are written into.
+  EXPECT_EQ(LV_GetParamList(system, arrays_[0].get(), arrays_[1].get(), arrays_[2].get(), arrays_[1].get(),
+                            arrays_[4].get(), arrays_[5].get(), arrays_[6].get(), arrays_[7].get(), arrays_[8].get()),
+            -1);
+  EXPECT_EQ(recorder.texts(), (std::vector<std::string>{"LV_Acquire: NumericArrayResize(9) failed"}));
+}
+
 TEST_F(LvArraysTest, ParamListWithoutDescriptionAndWithBadHandle) {
   QV_Handle system = description_.Open();
   orvex::CheckHandle(system)->camera->regDesc.reset();
@@ -171,7 +183,8 @@ TEST_F(LvArraysTest, WithoutRunTimeCallsFailAndTheProcessLives) {
   LV_Handle handle = newHandle(0);
   LV_TestRequest two{2, LV_TYPE_U16};
   int32_t result = LV_Test(&two, handle);
-  std::exit(result == 0 && static_cast<int32_t*>(*handle)[0] == 7 ? 0 : 1);
+  // _exit: the child shares the fixture's arrays, which the parent frees.
+  _exit(result == 0 && static_cast<int32_t*>(*handle)[0] == 7 ? 0 : 1);
 }
 
 TEST_F(LvArraysTest, InsideLabViewTheProcessProvidesTheRunTime) {

@@ -60,6 +60,7 @@ class ProcessCamDataTest : public ::testing::Test {
                {{"ExSimpMaxHwin", 20}}) {}
   void TearDown() override { CloseAllSystems(); }
   AcqParams Params() { return ReadAcqParams(system.camera()); }
+  CallbackRecorder quiet;  // keeps expected warnings off the console
   FakeSystem system;
 };
 

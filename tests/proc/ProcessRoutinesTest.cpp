@@ -162,13 +162,6 @@ void ExpectExpanded(const Bytes& dst, uint32_t h, uint16_t startOverride = 0, bo
 
 }  // namespace
 
-TEST(WindowTest, SizesFollowTheWindowWidth) {
-  EXPECT_EQ(CompactWindowBytes(0), 327040u + 163520);
-  EXPECT_EQ(ExpandedWindowBytes(0), 490560u);
-  EXPECT_EQ(CompactWindowBytes(10), 21u * 327040 + 163520);
-  EXPECT_EQ(CompactWindowBytes(15), CompactWindowBytes(10)) << "H is limited to 10";
-}
-
 TEST(WindowTest, OneSamplePerPixelAtTheStartWordWhenHIsZero) {
   Bytes src = CompactWindow(0);
   Bytes dst(ExpandedWindowBytes(0));

@@ -1,0 +1,43 @@
+"""Routes the library's message callback to Python's logging."""
+
+import logging
+
+from . import _lib
+
+logger = logging.getLogger("orvex")
+
+_LEVELS = {0: logging.DEBUG, 1: logging.INFO, 2: logging.WARNING, 3: logging.ERROR}
+
+
+class MessageRouter:
+    """Installed once per process; remembers the last error text for exceptions."""
+
+    def __init__(self):
+        self.last_text = None
+        self.progress = None  # optional callable(position, action, text)
+        self._callback = _lib.Callback(self._on_message)  # keep a reference alive
+
+    def install(self):
+        _lib.orvex().QV_SetCallback(self._callback)
+
+    def take_last_text(self):
+        text, self.last_text = self.last_text, None
+        return text
+
+    def _on_message(self, handle, kind, value, text):
+        decoded = text.decode("latin-1") if text else ""
+        if kind == 1:
+            level = _LEVELS.get(value & 0xFF, logging.ERROR)
+            if level >= logging.WARNING:
+                self.last_text = decoded
+            logger.log(level, "%s", decoded, extra={"orvex_value": value})
+        elif kind == 2:
+            logger.debug("stream event %d (acquisition %d)", value & 0xFFFF, value >> 16)
+        elif kind == 32:
+            if self.progress:
+                self.progress(value >> 16, value & 0xFFFF, decoded)
+            logger.debug("progress %d%% %s", value >> 16, decoded)
+        return 0
+
+
+router = MessageRouter()

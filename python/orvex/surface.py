@@ -1,0 +1,125 @@
+"""Surfaces, amplitude and phase through libK7Hlp.
+
+libK7Hlp exports C++ functions (one name is overloaded), so they are bound here by
+their Itanium-ABI symbol names, which are fixed by the public header's signatures.
+"""
+
+import ctypes
+from ctypes import POINTER, Structure, c_char_p, c_float, c_int, c_int32, c_uint16, c_uint32, c_void_p
+
+import numpy as np
+
+from . import _lib
+from .errors import OrvexError
+
+
+class Param(Structure):
+    _fields_ = [("name", c_char_p), ("value", c_int32)]
+
+
+class Data(Structure):
+    _fields_ = [("dataType", c_int32), ("dataSize", c_uint32), ("dim", c_uint32 * 4), ("data", c_void_p),
+                ("headerType", c_int32), ("headerSize", c_uint32), ("header", c_void_p),
+                ("param", Param * 6), ("unit", c_int32)]
+
+
+_P = POINTER(Data)
+_SYMBOLS = {
+    "alloc": ("_Z11K7Hlp_allocP10K7Hlp_Data", [_P]),
+    "free": ("_Z10K7Hlp_freeP10K7Hlp_Data", [_P]),
+    "getLastError": ("_Z18K7Hlp_getLastErrorv", []),
+    "getVersion": ("_Z16K7Hlp_getVersionPt", [POINTER(c_uint16)]),
+    "assignRawData": ("_Z19K7Hlp_assignRawDataP7CPelSysPvP12_CamDataMetaP8_CamDataP10K7Hlp_Data",
+                      [c_void_p, c_void_p, POINTER(_lib.CamDataMeta), POINTER(_lib.CamData), _P]),
+    "extractSurface3": ("_Z20K7Hlp_extractSurfaceP10K7Hlp_Data18_K7Hlp_extractModePvS0_S0_S0_",
+                        [_P, c_int32, c_void_p, _P, _P, _P]),
+    "flipX": ("_Z11K7Hlp_flipXP10K7Hlp_DataS0_", [_P, _P]),
+    "flipY": ("_Z11K7Hlp_flipYP10K7Hlp_DataS0_", [_P, _P]),
+    "leveling": ("_Z14K7Hlp_levelingP10K7Hlp_DataS0_iPv", [_P, _P, c_int, c_void_p]),
+    "interpolateCross": ("_Z22K7Hlp_interpolateCrossP10K7Hlp_DataS0_i", [_P, _P, c_int]),
+    "scaleSurface": ("_Z18K7Hlp_scaleSurfaceP10K7Hlp_DataS0_15K7Hlp_scaleModePv", [_P, _P, c_int32, c_void_p]),
+}
+
+THRESHOLD, CENTROID, CENTROID_PHASE = 0, 1, 2
+_METHODS = {"threshold": THRESHOLD, "centroid": CENTROID, "phase": CENTROID_PHASE}
+
+_k7 = None
+
+
+def k7hlp():
+    global _k7
+    if _k7 is None:
+        _lib.orvex()
+        lib = _lib.load("libK7Hlp.so")
+        funcs = {}
+        for name, (symbol, argtypes) in _SYMBOLS.items():
+            fn = getattr(lib, symbol)
+            fn.argtypes = argtypes
+            fn.restype = c_char_p if name == "getLastError" else c_int
+            funcs[name] = fn
+        _k7 = funcs
+    return _k7
+
+
+class Record:
+    """A K7Hlp_Data record owned from alloc to free."""
+
+    def __init__(self):
+        self.data = Data()
+        k7hlp()["alloc"](ctypes.byref(self.data))
+
+    def __del__(self):
+        if _k7 is not None:
+            _k7["free"](ctypes.byref(self.data))
+
+    @property
+    def ptr(self):
+        return ctypes.byref(self.data)
+
+    def image(self):
+        d = self.data
+        if d.dataType != 2 or not d.data:
+            return None
+        width, height = d.dim[0], d.dim[1]
+        values = np.ctypeslib.as_array(ctypes.cast(d.data, POINTER(c_float)), shape=(height * width,))
+        return values.reshape(height, width).copy()
+
+
+def _check(call, status):
+    if status != 0:
+        text = k7hlp()["getLastError"]()
+        raise OrvexError(call, status, text.decode("latin-1") if text else None)
+
+
+def extract(camera, method="centroid", threshold=1.5):
+    """Processes the acquisition in slot 0 and extracts (surface, amplitude, phase).
+
+    The camera must deliver A16Z16 (CamMode 4 or 7) or window-mode (CamMode 5) data.
+    Surface in frame units; phase is None for A16Z16 data.
+    """
+    lib = _lib.orvex()
+    handle = camera.handle
+    raw = lib.QV_GetCamData(handle, 0, 0, None)
+    if not raw:
+        raise OrvexError("extract", -2, "no acquisition in slot 0")
+    mode = raw.contents.mode
+    if mode not in (5, 6):
+        raise OrvexError("extract", -4, "surfaces need CamMode A16Z16 (4, 7) or Window (5)")
+    if not lib.QV_AllocCamData(handle, 1, mode, 0, None, 0) or not lib.QV_ProcessCamData(handle, 1, 0, None):
+        raise OrvexError("QV_ProcessCamData", 0, "processing failed")
+    meta = _lib.CamDataMeta()
+    processed = lib.QV_GetCamData(handle, 1, 0, ctypes.byref(meta))
+    f = k7hlp()
+    raw_record, surface, amplitude, phase = Record(), Record(), Record(), Record()
+    _check("K7Hlp_assignRawData", f["assignRawData"](handle, raw.contents.data, ctypes.byref(meta), processed,
+                                                     raw_record.ptr))
+    value = c_float(threshold)
+    _check("K7Hlp_extractSurface", f["extractSurface3"](raw_record.ptr, _METHODS[method], ctypes.byref(value),
+                                                        surface.ptr, amplitude.ptr, phase.ptr))
+    return surface.image(), amplitude.image(), phase.image()
+
+
+def version():
+    words = (c_uint16 * 4)()
+    _check("K7Hlp_getVersion", k7hlp()["getVersion"](words))
+    return (words[3], words[2], words[1], words[0])

@@ -1,0 +1,92 @@
+import logging
+import os
+import unittest
+
+import numpy as np
+
+import orvex
+from support import EmulatorCase
+
+
+class CameraTest(EmulatorCase):
+    def test_version_and_listing(self):
+        self.assertEqual(orvex.version(), (1, 7, 5, 252))
+        self.assertEqual(orvex.list_cameras(), ["OVX0001"])
+
+    def test_maps_by_name_with_enumerations(self):
+        with orvex.Camera("sys=k7cam_tq20") as cam:
+            self.assertIn("CamMode", cam.maps)
+            cam.maps["CamMode"] = "A16Z16"
+            self.assertEqual(cam.maps["CamMode"], 4)
+            self.assertEqual(cam.map("CamMode").name_of(4), "A16Z16")
+            cam.maps["SensNFrames"] = 12
+            self.assertEqual(cam.get("SensNFrames"), 12)
+            with self.assertRaises(KeyError):
+                cam.get("NoSuchMap")
+            with self.assertRaises(ValueError):
+                cam.maps["CamMode"] = "NotAnEnumName"
+
+    def test_failed_open_raises_with_the_library_text(self):
+        with self.assertRaises(orvex.OrvexError) as caught:
+            orvex.Camera("sys=no_such_system regDesc=missing.xml")
+        self.assertEqual(caught.exception.status, 0)
+        self.assertIn("Could not open or parse file", caught.exception.text)
+
+    def test_acquire_shapes_follow_the_shape_record(self):
+        with orvex.Camera("sys=k7cam_tq20") as cam:
+            cam.maps["CamMode"] = "IQ16"
+            cam.maps["SensNFrames"] = 3
+            header, raw = cam.acquire()
+            self.assertEqual(header.syncWord, 0x5AA5)
+            self.assertEqual(header.nFrames, 3)
+            processed = cam.process()
+            self.assertEqual(processed.shape, (3, 300, 300, 2))
+
+    def test_surface_matches_the_emulated_scene(self):
+        with orvex.Camera("sys=k7cam_tq20") as cam:
+            cam.maps["CamMode"] = "A16Z16"
+            cam.acquire()
+            surface, amplitude, phase = orvex.surface.extract(cam)
+            self.assertEqual(surface.shape, (292, 280))
+            self.assertAlmostEqual(float(surface[0, 0]), 8.0)
+            self.assertAlmostEqual(float(surface[100, 100]), 16.6875)  # on the raised step
+            self.assertAlmostEqual(float(amplitude[100, 100]), 1000.0)
+            self.assertIsNone(phase)
+
+    def test_window_mode_surface_and_phase(self):
+        with orvex.Camera("sys=k7cam_tq20") as cam:
+            cam.maps["CamMode"] = "Window"
+            cam.maps["ExSimpMaxHwin"] = 3
+            cam.acquire()
+            surface, amplitude, phase = orvex.surface.extract(cam, method="centroid")
+            self.assertLess(abs(float(surface[0, 0]) - 8.0), 0.01)
+            self.assertIsNotNone(phase)
+
+    def test_record_and_replay(self):
+        stream = self.path("out.pvs")
+        with orvex.Camera("sys=k7cam_tq20") as cam:
+            cam.maps["CamMode"] = "A16Z16"
+            cam.start_recording(stream)
+            _, first = cam.acquire()
+            cam.acquire()
+            cam.stop_recording()
+        self.assertGreater(os.path.getsize(stream), 2 * first.nbytes)
+        with orvex.Camera.replay(stream) as replay:
+            _, again = replay.acquire()
+            np.testing.assert_array_equal(again, first)
+
+    def test_timing_is_reported_as_rates(self):
+        with orvex.Camera("sys=k7cam_tq20") as cam:
+            fps, demod, _ = cam.timing()
+            self.assertGreater(fps, 0)
+            self.assertGreater(demod, fps)
+
+    def test_messages_reach_logging(self):
+        with self.assertLogs("orvex", level=logging.WARNING) as logs:
+            with self.assertRaises(orvex.OrvexError):
+                orvex.Camera("sys=k7cam_tq20 regDesc=missing.xml")
+        self.assertTrue(any("Could not open or parse file" in line for line in logs.output))
+
+
+if __name__ == "__main__":
+    unittest.main()

@@ -69,7 +69,8 @@ bool ApplyFault(Faults& f, const std::string& key, const std::string& value, boo
       {"read_errors", &Faults::readErrors},           {"fpga_verify_failures", &Faults::fpgaVerifyFailures},
       {"eeprom_write_naks", &Faults::eepromWriteNaks}, {"eeprom_readback_errors", &Faults::eepromReadbackErrors},
       {"firmware_failures", &Faults::firmwareFailures}, {"open_failures", &Faults::openFailures},
-      {"claim_failures", &Faults::claimFailures},     {"unplug", &Faults::unplug}};
+      {"claim_failures", &Faults::claimFailures},     {"unplug", &Faults::unplug},
+      {"read_timeouts", &Faults::readTimeouts}};
   for (const Entry& entry : entries) {
     if (key == entry.name) {
       known = true;

@@ -27,6 +27,7 @@ struct Faults {
   FaultCounter zeroReads;            // data reads (0x82) that return 0 bytes
   FaultCounter shortReads;           // data reads that return half the bytes
   FaultCounter readErrors;           // data reads that fail with -EIO
+  FaultCounter readTimeouts;         // data reads that fail with -ETIMEDOUT
   FaultCounter fpgaVerifyFailures;   // FPGA downloads that end unconfigured
   FaultCounter eepromWriteNaks;      // EEPROM writes refused
   FaultCounter eepromReadbackErrors; // EEPROM reads with one corrupted byte

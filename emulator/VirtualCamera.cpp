@@ -210,6 +210,7 @@ int VirtualCamera::BulkRead(int endpoint, uint8_t* data, int size) {
   if (endpoint == 0x82) {
     if (!fpgaConfigured_) return kErrTimeout;
     if (config_.faults.readErrors.Take()) return kErrIo;
+    if (config_.faults.readTimeouts.Take()) return kErrTimeout;
     if (config_.faults.zeroReads.Take()) return 0;
     size_t n = SensorRead(registers_.data(), data, size_t(size), sensor_);
     // A sensor with nothing to send leaves the host waiting for its time-out;

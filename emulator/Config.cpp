@@ -70,7 +70,7 @@ bool ApplyFault(Faults& f, const std::string& key, const std::string& value, boo
       {"eeprom_write_naks", &Faults::eepromWriteNaks}, {"eeprom_readback_errors", &Faults::eepromReadbackErrors},
       {"firmware_failures", &Faults::firmwareFailures}, {"open_failures", &Faults::openFailures},
       {"claim_failures", &Faults::claimFailures},     {"unplug", &Faults::unplug},
-      {"read_timeouts", &Faults::readTimeouts}};
+      {"read_timeouts", &Faults::readTimeouts},       {"write_timeouts", &Faults::writeTimeouts}};
   for (const Entry& entry : entries) {
     if (key == entry.name) {
       known = true;

@@ -28,6 +28,7 @@ struct Faults {
   FaultCounter shortReads;           // data reads that return half the bytes
   FaultCounter readErrors;           // data reads that fail with -EIO
   FaultCounter readTimeouts;         // data reads that fail with -ETIMEDOUT
+  FaultCounter writeTimeouts;        // bulk writes that fail with -ETIMEDOUT, nothing received
   FaultCounter fpgaVerifyFailures;   // FPGA downloads that end unconfigured
   FaultCounter eepromWriteNaks;      // EEPROM writes refused
   FaultCounter eepromReadbackErrors; // EEPROM reads with one corrupted byte

@@ -183,6 +183,7 @@ int VirtualCamera::BulkWrite(int endpoint, const uint8_t* data, int size) {
   if (!plugged_) return kErrNoDevice;
   if (!running_) return kErrPipe;
   if (size < 0 || (size > 0 && !data)) return kErrInvalid;
+  if (config_.faults.writeTimeouts.Take()) return kErrTimeout;
   if (endpoint == 0x01) {
     if (size == int(kPacketBytes)) HandleCommand(data);
     return size;

@@ -116,7 +116,12 @@ INSTANTIATE_TEST_SUITE_P(
                    {kDebug, "FPGA download succeeded. But there were 2 download failure before."}}},
         FaultCase{"UnpluggedMidStream", "unplug = 3+1", kOpenFailed,
                   Join({{kDebug, "FPGACfgComplete: res -19 bufCmd[3] 0"}},
-                       Join(Repeat({kDebug, "FPGACfgStart: res -19 bufCmd[3] 0"}, 7), {kFpgaFailed, kUploadFailed}))}),
+                       Join(Repeat({kDebug, "FPGACfgStart: res -19 bufCmd[3] 0"}, 7), {kFpgaFailed, kUploadFailed}))},
+        FaultCase{"StreamTimesOutOnce", "write_timeouts = 1+1", kOpened,
+                  {{kDebug, "FPGACfgComplete: res 64 bufCmd[3] 1"},
+                   {kDebug, "FPGA download succeeded. But there were 1 download failure before."}}},
+        FaultCase{"EveryWriteTimesOut", "write_timeouts = always", kOpenFailed,
+                  Join(Repeat({kDebug, "FPGACfgStart: res -110 bufCmd[3] 0"}, 8), {kFpgaFailed, kUploadFailed})}),
     CaseName);
 
 // ---------------------------------------------------------------- read all (open)
@@ -139,6 +144,8 @@ INSTANTIATE_TEST_SUITE_P(
                   {{kWarn, "CPelCam::GetAllReg(): reg[0]=0 failed"}, kGetAllRegFailed}},
         FaultCase{"TimeOutMidway", "drop_responses = 10+1", kOpenFailed,
                   {{kWarn, "CPelCam::GetAllReg(): reg[21]=0 failed"}, kGetAllRegFailed}},
+        FaultCase{"RequestTimesOut", "write_timeouts = 5+1", kOpenFailed,
+                  {{kWarn, "CPelCam::GetAllReg(): reg[16]=0 failed"}, kGetAllRegFailed}},
         FaultCase{"RefusedAcknowledgement", "nak_responses = always", kOpenFailed,
                   {{kWarn, "CPelCam::GetAllReg(): reg[0]=5 failed"}, kGetAllRegFailed}},
         FaultCase{"GarbledResponse", "garbled_responses = 3+1", kOpenFailed,
@@ -187,6 +194,7 @@ TEST_P(RegisterRead, FailsCleanly) {
 INSTANTIATE_TEST_SUITE_P(
     Faults, RegisterRead,
     ::testing::Values(FaultCase{"NoResponse", "drop_responses = 1", 0, {kGetRegFailed}},
+                      FaultCase{"RequestTimesOut", "write_timeouts = 1", 0, {kGetRegFailed}},
                       FaultCase{"RefusedAcknowledgement", "nak_responses = 1", 5, {kGetRegFailed}},
                       FaultCase{"GarbledResponse", "garbled_responses = 1", 5, {kGetRegFailed}},
                       FaultCase{"ShortResponse", "short_responses = 1", 5, {}},
@@ -208,6 +216,7 @@ TEST_P(RegisterWrite, FailsCleanly) {
 INSTANTIATE_TEST_SUITE_P(
     Faults, RegisterWrite,
     ::testing::Values(FaultCase{"NoResponse", "drop_responses = 1", 0, {kSetRegFailed}},
+                      FaultCase{"RequestTimesOut", "write_timeouts = 1", 0, {kSetRegFailed}},
                       FaultCase{"RefusedAcknowledgement", "nak_responses = 1", 0, {kSetRegFailed}},
                       FaultCase{"GarbledResponse", "garbled_responses = 1", 0, {kSetRegFailed}},
                       FaultCase{"ShortResponse", "short_responses = 1", 0, {}},
@@ -292,6 +301,7 @@ TEST_P(EepromRead, FailsCleanly) {
 INSTANTIATE_TEST_SUITE_P(
     Faults, EepromRead,
     ::testing::Values(FaultCase{"NoResponse", "drop_responses = 2+1", -1, {}},
+                      FaultCase{"RequestTimesOut", "write_timeouts = 1+1", -1, {}},
                       FaultCase{"RefusedAcknowledgement", "nak_responses = 1", -1, {}},
                       FaultCase{"ShortResponse", "short_responses = 1", -1, {}},
                       FaultCase{"GarbledResponse", "garbled_responses = 1", 0, {}},
@@ -317,6 +327,7 @@ TEST_P(EepromWrite, FailsCleanly) {
 INSTANTIATE_TEST_SUITE_P(
     Faults, EepromWrite,
     ::testing::Values(FaultCase{"NoResponse", "drop_responses = 4+1", -1, {kImageInfo}, "Failed"},
+                      FaultCase{"VerifyRequestTimesOut", "write_timeouts = 1+1", -2, {kImageInfo}, "Failed"},
                       FaultCase{"RefusedAcknowledgement", "nak_responses = 1", -1, {kImageInfo}, "Failed"},
                       FaultCase{"WriteRefused", "eeprom_write_naks = 2+1", -1, {kImageInfo}, "Failed"},
                       FaultCase{"ReadBackCorrupted", "eeprom_readback_errors = 3+1", -2, {kImageInfo}, "Failed"},
@@ -342,6 +353,7 @@ const Text kSerialFailed{kWarn, "found string signature at 0x004c\nwrote new ser
 INSTANTIATE_TEST_SUITE_P(
     Faults, SerialWrite,
     ::testing::Values(FaultCase{"NoResponse", "drop_responses = always", 0, {kNoSignature}},
+                      FaultCase{"RequestsTimeOut", "write_timeouts = always", 0, {kNoSignature}},
                       FaultCase{"RefusedAcknowledgement", "nak_responses = always", 0, {kNoSignature}},
                       FaultCase{"WriteRefused", "eeprom_write_naks = 1", 0, {kSerialFailed}},
                       FaultCase{"ReadBackCorrupted", "eeprom_readback_errors = 22+1", 0, {kSerialFailed}},

@@ -69,6 +69,7 @@ INSTANTIATE_TEST_SUITE_P(
         FaultCase{"FirmwareStartsAtSecondUpload", "firmware_failures = 1", kOpened, {kImageInfo, kImageInfo}},
         FaultCase{"DeviceCannotBeOpened", "open_failures = always", kOpenFailed, {kNoDevice}},
         FaultCase{"InterfaceAlreadyClaimed", "claim_failures = always", kOpenFailed, {kNoDevice}},
+        FaultCase{"InterfaceClaimedOnce", "claim_failures = 1", kOpenFailed, {kNoDevice}},
         FaultCase{"ReopenAfterRenumerationRefused", "open_failures = 1+always", kOpenFailed, {kImageInfo, kNoDevice}},
         FaultCase{"UnpluggedAfterUpload", "unplug = 0+1", kOpenFailed,
                   Join({kImageInfo}, Join(Repeat({kDebug, "FPGACfgStart: res -19 bufCmd[3] 0"}, 8), {kFpgaFailed, kUploadFailed}))},
@@ -330,6 +331,8 @@ INSTANTIATE_TEST_SUITE_P(
                       FaultCase{"VerifyRequestTimesOut", "write_timeouts = 1+1", -2, {kImageInfo}, "Failed"},
                       FaultCase{"RefusedAcknowledgement", "nak_responses = 1", -1, {kImageInfo}, "Failed"},
                       FaultCase{"WriteRefused", "eeprom_write_naks = 2+1", -1, {kImageInfo}, "Failed"},
+                      // 44 chunks, then the boot byte.
+                      FaultCase{"BootByteWriteRefused", "eeprom_write_naks = 44+1", -1, {kImageInfo}, "Failed"},
                       FaultCase{"ReadBackCorrupted", "eeprom_readback_errors = 3+1", -2, {kImageInfo}, "Failed"},
                       FaultCase{"ShortResponse", "short_responses = 1+1", -2, {kImageInfo}, "Failed"},
                       FaultCase{"UnpluggedMidway", "unplug = 8+1", -1, {kImageInfo}, "Failed"},

@@ -70,6 +70,24 @@ QV_Handle FaultTest::OpenHealthy(uint32_t mode) {
   return handle;
 }
 
+void FaultTest::ExpectOpen(uint32_t mode) {
+  QV_Handle bystander = nullptr;
+  ASSERT_EQ(QV_Open(&bystander, 0, "sys=k7cam_sim"), 1);
+  recorder.clear();
+  QV_Handle handle = reinterpret_cast<QV_Handle>(1);
+  int32_t result = QV_Open(&handle, mode, "sys=k7cam_tq20");
+  EXPECT_EQ(result, GetParam().result);
+  if (result == 1) {
+    EXPECT_EQ(orvex::OpenSystemCount(), 2u);
+    EXPECT_EQ(QV_Close(handle), 0);
+  } else {
+    EXPECT_EQ(handle, nullptr);
+  }
+  EXPECT_EQ(orvex::FirstOpenSystem(), bystander);
+  EXPECT_EQ(orvex::OpenSystemCount(), 1u);
+  EXPECT_EQ(QV_Close(bystander), 0);
+}
+
 std::vector<Text> FaultTest::Texts() const {
   std::vector<Text> texts;
   for (const auto& m : recorder.messages())

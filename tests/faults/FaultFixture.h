@@ -51,6 +51,10 @@ class FaultTest : public ::testing::TestWithParam<FaultCase> {
   // Opens the camera (mode 2 keeps a configured FPGA) and expects success.
   QV_Handle OpenHealthy(uint32_t mode);
 
+  // Opens the camera beside an unconnected system and expects the case's
+  // result: 1, or 0 with the handle cleared and the list as it was.
+  void ExpectOpen(uint32_t mode);
+
   std::vector<Text> Texts() const;
   std::string LastProgressClose() const;
   // The case's texts and progress close arrived, nothing else.

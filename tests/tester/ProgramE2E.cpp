@@ -160,7 +160,7 @@ TEST(TesterProgram, HeaderTableNeedsNoCamera) {
 TEST(TesterProgram, StressTestRunsWithItsDescribedGrid) {
   Sandbox box;
   // The whole grid takes long; its first conditions show that it runs as described.
-  ProgramRun run = RunTester(box, "ua", "", "", 10);
+  ProgramRun run = RunTester(box, "ua", "", "", 15);
   EXPECT_NE(run.output.find("numTest:(4) frames:(48 -1 1) sensTqp:(712 -32 40) sensNavM2:(20 -1 1) \n"),
             std::string::npos)
       << run.output;

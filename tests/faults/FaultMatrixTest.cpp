@@ -301,10 +301,16 @@ INSTANTIATE_TEST_SUITE_P(
 class EepromWrite : public Service {};
 
 TEST_P(EepromWrite, FailsCleanly) {
+  std::vector<uint8_t> before = DeviceEeprom(4096);
   InjectFaults();
   EXPECT_EQ(QV_InternalFunc(IF_WriteFX2_EEPROM, "k7_fx2.iic"), GetParam().result);
   ExpectReported();
   ExpectNothingLeftOpen();
+  // A failed write never leaves an image that boots: untouched, or boot byte 0.
+  std::vector<uint8_t> after = DeviceEeprom(4096);
+  if (after != before) {
+    EXPECT_EQ(after[0], 0x00);
+  }
   // Whatever the write left in the EEPROM, the camera comes back after a
   // power cycle: the boot byte is written last, so a broken image never boots.
   Emulator()->replug(0);

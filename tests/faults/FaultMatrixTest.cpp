@@ -8,7 +8,6 @@
 #include "FaultFixture.h"
 #include "api/Messages.h"
 #include "api/SystemList.h"
-#include "desc/MapAccess.h"
 #include "desc/NameLookup.h"
 
 using namespace orvex_test;
@@ -38,7 +37,7 @@ std::vector<Text> Join(std::vector<Text> a, const std::vector<Text>& b) {
 
 class OpenWithFirmwareUpload : public FaultTest {};
 
-TEST_P(OpenWithFirmwareUpload, FailsCleanly) {
+TEST_P(OpenWithFirmwareUpload, UnderFault) {
   StartCamera("eeprom = blank\n");
   InjectFaults();
   ExpectOpen(0);
@@ -68,7 +67,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 class FpgaDownload : public FaultTest {};
 
-TEST_P(FpgaDownload, FailsCleanly) {
+TEST_P(FpgaDownload, UnderFault) {
   StartCamera("");
   InjectFaults();
   ExpectOpen(0);
@@ -115,7 +114,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 class ReadAllRegisters : public FaultTest {};
 
-TEST_P(ReadAllRegisters, FailsCleanly) {
+TEST_P(ReadAllRegisters, UnderFault) {
   StartCamera("fpga = configured\nregister = 0x00:0x05\n");
   InjectFaults();
   ExpectOpen(2);
@@ -167,7 +166,7 @@ const Text kSetRegFailed{kWarn, "CPelCam::SetReg(): failed"};
 
 class RegisterRead : public OnOpenCamera {};
 
-TEST_P(RegisterRead, FailsCleanly) {
+TEST_P(RegisterRead, UnderFault) {
   Open();
   InjectFaults();
   EXPECT_EQ(QV_GetReg(handle, 0x00), GetParam().result);
@@ -190,7 +189,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 class RegisterWrite : public OnOpenCamera {};
 
-TEST_P(RegisterWrite, FailsCleanly) {
+TEST_P(RegisterWrite, UnderFault) {
   Open();
   InjectFaults();
   EXPECT_EQ(QV_SetReg(handle, 0x03, 0x2A), GetParam().result);
@@ -224,7 +223,7 @@ class Acquisition : public OnOpenCamera {
   }
 };
 
-TEST_P(Acquisition, FailsCleanly) {
+TEST_P(Acquisition, UnderFault) {
   Open();
   Set("AcqStop", 0);
   Set("TrigFreeExtN", 1);
@@ -270,7 +269,7 @@ class Service : public FaultTest {
 
 class EepromRead : public Service {};
 
-TEST_P(EepromRead, FailsCleanly) {
+TEST_P(EepromRead, UnderFault) {
   std::vector<uint8_t> device = DeviceEeprom(256);
   InjectFaults();
   std::vector<uint8_t> buffer(256, 0x5A);
@@ -300,7 +299,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 class EepromWrite : public Service {};
 
-TEST_P(EepromWrite, FailsCleanly) {
+TEST_P(EepromWrite, UnderFault) {
   std::vector<uint8_t> before = DeviceEeprom(4096);
   InjectFaults();
   EXPECT_EQ(QV_InternalFunc(IF_WriteFX2_EEPROM, "k7_fx2.iic"), GetParam().result);
@@ -333,7 +332,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 class SerialWrite : public Service {};
 
-TEST_P(SerialWrite, FailsCleanly) {
+TEST_P(SerialWrite, UnderFault) {
   InjectFaults();
   EXPECT_EQ(QV_InternalFunc(IF_WriteSerial, "K7-NEW"), GetParam().result);
   ExpectReported();

@@ -69,7 +69,8 @@ bool ApplyFault(Faults& f, const std::string& key, const std::string& value, boo
       {"read_errors", &Faults::readErrors},           {"fpga_verify_failures", &Faults::fpgaVerifyFailures},
       {"eeprom_write_naks", &Faults::eepromWriteNaks}, {"eeprom_readback_errors", &Faults::eepromReadbackErrors},
       {"firmware_failures", &Faults::firmwareFailures}, {"open_failures", &Faults::openFailures},
-      {"claim_failures", &Faults::claimFailures}};
+      {"claim_failures", &Faults::claimFailures},     {"unplug", &Faults::unplug},
+      {"read_timeouts", &Faults::readTimeouts},       {"write_timeouts", &Faults::writeTimeouts}};
   for (const Entry& entry : entries) {
     if (key == entry.name) {
       known = true;
@@ -127,6 +128,11 @@ bool ApplyCameraKey(CameraConfig& camera, const std::string& key, const std::str
   } else if (key == "counter") {
     ok = ParseNumber(value, 0, 255, n[0]);
     if (ok) camera.counterRegister = int(n[0]);
+  } else if (key == "regdesc") {
+    camera.regdesc = value;
+  } else if (key == "busy_reads") {
+    ok = ParseNumber(value, 0, 1000000, n[0]);
+    if (ok) camera.busyReads = int(n[0]);
   } else if (key == "scene") {
     camera.scene = value;
   } else if (key == "acquisitions") {

@@ -27,12 +27,15 @@ struct Faults {
   FaultCounter zeroReads;            // data reads (0x82) that return 0 bytes
   FaultCounter shortReads;           // data reads that return half the bytes
   FaultCounter readErrors;           // data reads that fail with -EIO
+  FaultCounter readTimeouts;         // data reads that fail with -ETIMEDOUT
+  FaultCounter writeTimeouts;        // bulk writes that fail with -ETIMEDOUT, nothing received
   FaultCounter fpgaVerifyFailures;   // FPGA downloads that end unconfigured
   FaultCounter eepromWriteNaks;      // EEPROM writes refused
   FaultCounter eepromReadbackErrors; // EEPROM reads with one corrupted byte
   FaultCounter firmwareFailures;     // RAM uploads that do not start
   FaultCounter openFailures;         // usb_open refusals
   FaultCounter claimFailures;        // usb_claim_interface refusals
+  FaultCounter unplug;               // bulk transfers after which the cable is pulled
 };
 
 enum class EepromContent { Firmware, Blank, File };
@@ -54,6 +57,10 @@ struct CameraConfig {
   std::vector<std::pair<uint8_t, uint8_t>> registers;  // initial device values
   BusyRegister busy;
   int counterRegister = -1;  // a register that counts its own reads
+  // Register description for busy flags and the frame counter: "auto" (the
+  // data folder's), "none", or a path. Explicit busy keys win.
+  std::string regdesc = "auto";
+  int busyReads = 2;
   std::string scene;
   uint64_t acquisitions = 0;  // first acquisition number of the sensor
   Faults faults;

@@ -50,6 +50,7 @@ int orvex_emu_set(int camera, const char* key, const char* value) {
   if (!ApplyCameraKey(target->Config(), key, value, error)) return -1;
   std::string name(key);
   if (name == "serial" || name == "identity" || name == "eeprom") target->RebuildEeprom();
+  if (name == "busy" || name == "regdesc" || name == "busy_reads") target->ReloadRegisterModel();
   if (name == "register") {
     auto [address, registerValue] = target->Config().registers.back();
     target->Registers()[address] = registerValue;

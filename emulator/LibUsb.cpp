@@ -40,7 +40,7 @@ usb_device_descriptor DescriptorOf(const VirtualCamera& camera) {
   d.bLength = USB_DT_DEVICE_SIZE;
   d.bDescriptorType = USB_DT_DEVICE;
   d.bcdUSB = 0x0200;
-  d.bDeviceClass = camera.FirmwareRunning() ? 0xFF : 0xFF;
+  d.bDeviceClass = 0xFF;  // vendor specific, firmware or not
   d.bMaxPacketSize0 = 64;
   d.idVendor = camera.VendorId();
   d.idProduct = camera.ProductId();

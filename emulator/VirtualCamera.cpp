@@ -24,7 +24,26 @@ VirtualCamera::VirtualCamera(unsigned index, const CameraConfig& config) : index
   sensor_.scene = config.scene;
   sensor_.acquisitionCount = config.acquisitions;
   RebuildEeprom();
+  LoadModel();
   if (config_.plugged) PowerUp();
+}
+
+void VirtualCamera::LoadModel() {
+  model_ = RegisterModel();
+  if (config_.regdesc != "none") {
+    std::string path = config_.regdesc == "auto" ? DefaultRegisterDescription() : config_.regdesc;
+    LoadRegisterModel(path, config_.busyReads, model_);
+  }
+  if (config_.busy.enabled) model_.busy = config_.busy;
+}
+
+void VirtualCamera::CountAcquisition() {
+  if (model_.frameCounterLow < 0) return;
+  unsigned count = registers_[size_t(model_.frameCounterLow)];
+  if (model_.frameCounterHigh >= 0) count |= unsigned(registers_[size_t(model_.frameCounterHigh)]) << 8;
+  ++count;
+  registers_[size_t(model_.frameCounterLow)] = uint8_t(count);
+  if (model_.frameCounterHigh >= 0) registers_[size_t(model_.frameCounterHigh)] = uint8_t(count >> 8);
 }
 
 VirtualCamera::~VirtualCamera() { SensorRelease(sensor_); }
@@ -160,8 +179,11 @@ void VirtualCamera::ReleaseInterface(int owner) {
 }
 
 int VirtualCamera::BulkWrite(int endpoint, const uint8_t* data, int size) {
+  if (config_.faults.unplug.Take()) Unplug();
+  if (!plugged_) return kErrNoDevice;
   if (!running_) return kErrPipe;
   if (size < 0 || (size > 0 && !data)) return kErrInvalid;
+  if (config_.faults.writeTimeouts.Take()) return kErrTimeout;
   if (endpoint == 0x01) {
     if (size == int(kPacketBytes)) HandleCommand(data);
     return size;
@@ -175,6 +197,8 @@ int VirtualCamera::BulkWrite(int endpoint, const uint8_t* data, int size) {
 }
 
 int VirtualCamera::BulkRead(int endpoint, uint8_t* data, int size) {
+  if (config_.faults.unplug.Take()) Unplug();
+  if (!plugged_) return kErrNoDevice;
   if (!running_) return kErrPipe;
   if (size < 0 || (size > 0 && !data)) return kErrInvalid;
   if (endpoint == 0x81) {
@@ -187,6 +211,7 @@ int VirtualCamera::BulkRead(int endpoint, uint8_t* data, int size) {
   if (endpoint == 0x82) {
     if (!fpgaConfigured_) return kErrTimeout;
     if (config_.faults.readErrors.Take()) return kErrIo;
+    if (config_.faults.readTimeouts.Take()) return kErrTimeout;
     if (config_.faults.zeroReads.Take()) return 0;
     size_t n = SensorRead(registers_.data(), data, size_t(size), sensor_);
     // A sensor with nothing to send leaves the host waiting for its time-out;
@@ -194,6 +219,7 @@ int VirtualCamera::BulkRead(int endpoint, uint8_t* data, int size) {
     if (n == 0) return kErrTimeout;
     if (n > size_t(size)) n = size_t(size);
     if (config_.faults.shortReads.Take()) n /= 2;
+    CountAcquisition();
     return int(n);
   }
   return kErrPipe;
@@ -249,7 +275,7 @@ bool VirtualCamera::HandleRegisterCommand(uint8_t* response) {
 
 void VirtualCamera::WriteRegister(uint8_t address, uint8_t value) {
   registers_[address] = value;
-  const BusyRegister& busy = config_.busy;
+  const BusyRegister& busy = model_.busy;
   if (busy.enabled && address != busy.address) {
     registers_[busy.address] |= busy.mask;
     busyReadsLeft_ = busy.reads;
@@ -257,7 +283,7 @@ void VirtualCamera::WriteRegister(uint8_t address, uint8_t value) {
 }
 
 uint8_t VirtualCamera::ReadRegister(uint8_t address) {
-  const BusyRegister& busy = config_.busy;
+  const BusyRegister& busy = model_.busy;
   if (busy.enabled && address == busy.address && (registers_[address] & busy.mask)) {
     if (busyReadsLeft_ > 0)
       --busyReadsLeft_;

@@ -10,6 +10,7 @@
 
 #include "Config.h"
 #include "Images.h"
+#include "RegisterModel.h"
 #include "Sensor.h"
 
 namespace orvex_emu {
@@ -61,6 +62,7 @@ class VirtualCamera {
   // Control-API access.
   CameraConfig& Config() { return config_; }
   void RebuildEeprom();
+  void ReloadRegisterModel() { LoadModel(); }
   std::array<uint8_t, kEepromBytes>& Eeprom() { return eeprom_; }
   std::array<uint8_t, 256>& Registers() { return registers_; }
   bool FpgaConfigured() const { return fpgaConfigured_; }
@@ -76,6 +78,8 @@ class VirtualCamera {
   bool HandleEepromCommand(uint8_t* response, bool write);
   void ApplyResponseFaults(uint8_t* response, int& length);
   uint8_t ReadRegister(uint8_t address);
+  void LoadModel();
+  void CountAcquisition();
   void WriteRegister(uint8_t address, uint8_t value);
 
   unsigned index_;
@@ -99,6 +103,7 @@ class VirtualCamera {
   std::vector<uint8_t> bitstream_;
   std::array<uint8_t, 256> registers_{};
   int busyReadsLeft_ = 0;
+  RegisterModel model_;
   SensorContext sensor_;
 };
 

@@ -66,7 +66,8 @@ int SubFramePositions(WindowStack& stack, _K7Hlp_extractMode mode, const void* t
   return kOk;
 }
 
-// Divisor of the phase correction: twice the averaging count plus the background suppression.
+// Divisor of the phase correction: the demodulation cycles per frame, 2 (SensNavM2 + 1),
+// plus one when background suppression is on.
 int PhaseCorrection(const K7Hlp_Data& in, WindowStack& stack) {
   const int32_t navM2 = ParamValue(in, "SensNavM2");
   const int32_t bsEnable = ParamValue(in, "BSEnable");

@@ -29,14 +29,17 @@ WindowStack::WindowStack(uint32_t width, uint32_t height, uint32_t frames)
       frames_(frames),
       middle_((frames - 1) / 2),
       pixels_(size_t{width} * height),
-      surface_(pixels_ * frames),
-      amplitude_(pixels_ * frames),
-      phase_(pixels_ * frames),
-      position_(pixels_),
-      phaseTerm_(pixels_),
-      correction_(pixels_) {}
+      // Not cleared: every value is written before it is read (stacks by the
+      // fills, images by the step that computes them).
+      storage_(new float[pixels_ * (3 * size_t{frames} + 3)]),
+      surface_(storage_.get()),
+      amplitude_(surface_ + pixels_ * frames),
+      phase_(amplitude_ + pixels_ * frames),
+      position_(phase_ + pixels_ * frames),
+      phaseTerm_(position_ + pixels_),
+      correction_(phaseTerm_ + pixels_) {}
 
-int WindowStack::Fill(const K7Hlp_Data& raw, uint32_t component, float scale, std::vector<float>& stack) {
+int WindowStack::Fill(const K7Hlp_Data& raw, uint32_t component, float scale, float* stack) {
   if (raw.dataType != K7Hlp_dataRaw16 || !raw.data) return -1;
   if (raw.dim[0] != width_ || raw.dim[1] != height_ || raw.dim[2] != frames_ || component >= raw.dim[3]) return -1;
   uint64_t count = 0;
@@ -53,8 +56,8 @@ int WindowStack::Fill(const K7Hlp_Data& raw, uint32_t component, float scale, st
 
 int WindowStack::ThresholdPositions(float t) {
   // Highest frame above the threshold per pixel, -1 for none (kept in phaseTerm_ until PhaseTerms).
-  std::vector<float>& highest = phaseTerm_;
-  std::fill(highest.begin(), highest.end(), -1.0f);
+  float* highest = phaseTerm_;
+  std::fill(highest, highest + pixels_, -1.0f);
   for (uint32_t f = 0; f < frames_; ++f) {
     const float* a = Frame(amplitude_, f);
     for (size_t i = 0; i < pixels_; ++i)
@@ -78,10 +81,10 @@ int WindowStack::ThresholdPositions(float t) {
 
 int WindowStack::CentroidPositions() {
   // Weighted sums in position_, energies in phaseTerm_ (both filled later anyway).
-  std::vector<float>& weighted = position_;
-  std::vector<float>& energy = phaseTerm_;
-  std::fill(weighted.begin(), weighted.end(), 0.0f);
-  std::fill(energy.begin(), energy.end(), 0.0f);
+  float* weighted = position_;
+  float* energy = phaseTerm_;
+  std::fill(weighted, weighted + pixels_, 0.0f);
+  std::fill(energy, energy + pixels_, 0.0f);
   for (uint32_t k = 0; k < frames_; ++k) {
     const float* a = Frame(amplitude_, k);
     const float offset = static_cast<float>(static_cast<int>(k) - static_cast<int>(middle_));

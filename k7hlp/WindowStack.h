@@ -4,7 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <vector>
+#include <memory>
 
 #include "K7Hlp.h"
 
@@ -37,13 +37,16 @@ class WindowStack {
   uint32_t Middle() const { return middle_; }
 
  private:
-  int Fill(const K7Hlp_Data& raw, uint32_t component, float scale, std::vector<float>& stack);
-  const float* Frame(const std::vector<float>& stack, uint32_t f) const { return stack.data() + pixels_ * f; }
+  int Fill(const K7Hlp_Data& raw, uint32_t component, float scale, float* stack);
+  const float* Frame(const float* stack, uint32_t f) const { return stack + pixels_ * f; }
 
   uint32_t width_, height_, frames_, middle_;
   size_t pixels_;
-  std::vector<float> surface_, amplitude_, phase_;     // [frame][row][column]
-  std::vector<float> position_, phaseTerm_, correction_;  // [row][column]
+  // One block for everything: a single allocation per call is served again
+  // from the heap on the next frame instead of being mapped and faulted in anew.
+  std::unique_ptr<float[]> storage_;
+  float *surface_, *amplitude_, *phase_;          // [frame][row][column]
+  float *position_, *phaseTerm_, *correction_;    // [row][column]
 };
 
 }  // namespace k7hlp

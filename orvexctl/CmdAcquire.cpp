@@ -43,8 +43,11 @@ int AcquireLoop(QV_Handle handle, long count, bool untilEnd) {
     }
     bytes += static_cast<uint64_t>(result);
     double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    std::fprintf(stderr, "\racquisition %ld%s%ld  %.1f MB  %.1f MB/s", done + 1, untilEnd ? "" : "/",
-                 untilEnd ? 0L : count, bytes / 1e6, seconds > 0 ? bytes / 1e6 / seconds : 0.0);
+    double rate = seconds > 0 ? bytes / 1e6 / seconds : 0.0;
+    if (untilEnd)
+      std::fprintf(stderr, "\racquisition %ld  %.1f MB  %.1f MB/s", done + 1, bytes / 1e6, rate);
+    else
+      std::fprintf(stderr, "\racquisition %ld/%ld  %.1f MB  %.1f MB/s", done + 1, count, bytes / 1e6, rate);
   }
   std::fprintf(stderr, "\n");
   std::printf("%ld acquisition(s), %llu bytes\n", done, static_cast<unsigned long long>(bytes));

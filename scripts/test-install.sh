@@ -13,11 +13,17 @@ cmake --install build --prefix "$prefix" >/dev/null
 
 cmake -S examples/consumer -B "$work/cmake" -DCMAKE_PREFIX_PATH="$prefix" >/dev/null
 cmake --build "$work/cmake" >/dev/null
-PKG_CONFIG_PATH="$prefix/lib/pkgconfig" cc examples/consumer/consumer.c -o "$work/consumer-pc" \
-  $(PKG_CONFIG_PATH="$prefix/lib/pkgconfig" pkg-config --cflags --libs orvex)
+export PKG_CONFIG_PATH="$prefix/lib/pkgconfig"
+cc examples/consumer/consumer.c -o "$work/consumer-pc" $(pkg-config --cflags --libs orvex)
+c++ -std=c++17 examples/consumer/surface_consumer.cpp -o "$work/surface-pc" $(pkg-config --cflags --libs k7hlp)
 
 export XDG_DATA_DIRS="$prefix/share"
 export LD_LIBRARY_PATH="$root/build/emulator:$prefix/lib"
-"$work/cmake/consumer" "${1:-sys=k7cam_tq20}"
-"$work/consumer-pc" "${1:-sys=k7cam_tq20}"
+system="${1:-sys=k7cam_tq20}"
+"$work/cmake/consumer" "$system"
+"$work/consumer-pc" "$system"
+"$work/cmake/surface_consumer" "$system"
+"$work/surface-pc" "$system"
+# The installed programs find the installed libraries by themselves.
+LD_LIBRARY_PATH="$root/build/emulator" "$prefix/bin/orvexctl" -s "$system" info >/dev/null
 echo "install test passed"

@@ -1,5 +1,6 @@
 #include "ProcessingTests.h"
 
+#include <cinttypes>
 #include <cstdio>
 #include <string>
 
@@ -34,7 +35,9 @@ const _CamData* AcquireAndProcess(const TestEnv& env, QV_Handle handle, int n, P
   _CamData* processed = QV_ProcessCamData(handle, kDestinationSlot, 0, nullptr);
   _CamDataMeta meta{};
   _CamData* record = QV_GetCamData(handle, kDestinationSlot, 0, &meta);
-  env.report.Log("(%i) QV_ProcessCamData 0x%p", n, static_cast<void*>(processed));
+  // The platform's %p already writes "0x"; the address is written as the
+  // original showed it, 16 upper-case digits behind the one "0x".
+  env.report.Log("(%i) QV_ProcessCamData 0x%016" PRIXPTR, n, reinterpret_cast<uintptr_t>(processed));
   if (record) data = CopyProcessedData(*record, meta);
   return record;
 }

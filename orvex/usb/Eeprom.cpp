@@ -99,7 +99,9 @@ int EepromWrite(CUsbInterface& usb, uint32_t address, uint8_t* image, uint32_t c
     request[1] = kGroupEepromWrite;
     SetChunk(request, 0, 1);
     request[kPayloadAt] = bootByte;
-    Exchange(usb, request, response);
+    // A refused boot byte leaves 0x00 at address 0: the controller would come
+    // up without firmware although the image is in place.
+    if (!Acknowledged(response, Exchange(usb, request, response), 0)) return Failed(-1);
   }
   ReportProgress(0, QV_PROGRESS_CLOSE, "Done");
   return 0;

@@ -53,6 +53,8 @@ class OrvexctlTest(EmulatorCase):
         code, out, err = run("replay", stream)
         self.assertEqual(code, 0, err)
         self.assertIn("3 acquisition(s)", out)
+        self.assertTrue(err.rstrip().endswith("acquisition 3  1.0 MB") or "acquisition 3 " in err, err)
+        self.assertNotIn("acquisition 4", err)
 
     def test_snapshot_png_shows_the_step(self):
         code, out, err = run("--set", "CamMode=A16Z16", "snapshot", "-o", self.tmp)

@@ -120,8 +120,37 @@ TEST(VirtualController, DataEndpointFaults) {
   std::vector<uint8_t> buffer(8192);
   EXPECT_EQ(camera.BulkRead(0x82, buffer.data(), int(buffer.size())), kErrIo);
   EXPECT_EQ(camera.BulkRead(0x82, buffer.data(), int(buffer.size())), 0);
-  camera.Unplug();
+  camera.Config().faults.unplug = {1, 1};
+  EXPECT_GT(camera.BulkRead(0x82, buffer.data(), int(buffer.size())), 0);
+  EXPECT_EQ(camera.BulkRead(0x82, buffer.data(), int(buffer.size())), kErrNoDevice);
   EXPECT_FALSE(camera.Plugged());
+  camera.PowerUp();
+  EXPECT_GT(camera.BulkRead(0x82, buffer.data(), int(buffer.size())), 0);
+}
+
+TEST(VirtualController, ShippedRegisterDescriptionGivesBusyFlagsAndFrameCounter) {
+  RegisterModel model;
+  ASSERT_TRUE(LoadRegisterModel(ORVEX_SOURCE_DIR "/data/Tavrin/devDesc/RegDesc_k7_tq20.xml", 3, model));
+  EXPECT_TRUE(model.busy.enabled);
+  EXPECT_EQ(model.busy.address, 0x20);
+  EXPECT_EQ(model.busy.mask, 0x03);
+  EXPECT_EQ(model.busy.reads, 3);
+  EXPECT_EQ(model.frameCounterLow, 0x21);
+  EXPECT_EQ(model.frameCounterHigh, 0x22);
+  EXPECT_FALSE(LoadRegisterModel("/nonexistent.xml", 3, model));
+
+  CameraConfig config = DefaultCamera(0);
+  config.fpgaConfigured = true;
+  config.regdesc = ORVEX_SOURCE_DIR "/data/Tavrin/devDesc/RegDesc_k7_tq20.xml";
+  config.registers = {{0x21, 0xFF}};
+  VirtualCamera camera(0, config);
+  Transact(camera, Command({0xAB, 0x07, 0x80, 0x10, 0x05}));
+  EXPECT_EQ(Transact(camera, Command({0xAB, 0x07, 0x81, 0x20}))[4], 0x03);
+  std::vector<uint8_t> buffer(8192);
+  if (camera.BulkRead(0x82, buffer.data(), int(buffer.size())) > 0) {
+    EXPECT_EQ(camera.Registers()[0x21], 0x00);  // the counter carries into its high byte
+    EXPECT_EQ(camera.Registers()[0x22], 0x01);
+  }
 }
 
 }  // namespace

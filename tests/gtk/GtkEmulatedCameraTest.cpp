@@ -13,7 +13,6 @@
 #include "GtkBackendOnce.h"
 #include "GtkTestUtil.h"
 #include "Orvex.h"
-#include "api/Factory.h"
 #include "api/Messages.h"
 #include "api/PelSys.h"
 #include "api/SystemList.h"
@@ -23,7 +22,6 @@
 #include "dialog/DlgLayout.h"
 #include "platform/DesktopBackend.h"
 #include "platform/Sleep.h"
-#include "usb/OpenUsb.h"
 
 using namespace orvex_gtk_test;
 
@@ -81,16 +79,9 @@ class GtkEmulatedCameraTest : public ::testing::Test {
     emulator_.configure(nullptr, nullptr, 0);
   }
 
-  // The open of mode 0 as the factory will run it once the USB part is wired in.
-  CPelSys* OpenEmulatedCamera() {
-    const char* openString = "sys=k7cam_tq20";
-    CPelSys* system = CFactory::BuildSystem(openString);
-    if (!system) return nullptr;
-    if (!orvex::ConnectUsbCamera(*system, openString, 0) || system->camera->GetAllReg() < 0) {
-      orvex::CloseSystem(system);
-      return nullptr;
-    }
-    return system;
+  static CPelSys* OpenEmulatedCamera() {
+    QV_Handle handle = nullptr;
+    return QV_Open(&handle, QV_OPEN_USB, "sys=k7cam_tq20") == 1 ? handle : nullptr;
   }
 
   EmulatorControl emulator_;

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <fstream>
+#include <iterator>
 #include <string>
 
 #include "K7Hlp.h"
@@ -96,4 +98,12 @@ TEST(RecordTest, ARecordCanBeReusedWithoutAnExplicitFree) {
   ASSERT_EQ(K7Hlp_flipX(in.get(), out.get()), 0);
   ASSERT_EQ(K7Hlp_flipX(in.get(), out.get()), 0);  // the sanitizer build catches a leak here
   EXPECT_EQ(out.floats(), (std::vector<float>{3, 2, 1}));
+}
+
+TEST(RecordTest, VersionTextIsTheFileVersionOfTheLibrary) {
+  std::ifstream file(std::string(ORVEX_LIB_DIR) + "/libK7Hlp.so", std::ios::binary);
+  ASSERT_TRUE(file) << "the shared library is built with the tests";
+  const std::string bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+  const std::string note = std::string("K7Hlp") + '\0' + '\0' + '\0' + "0,0,5,37 git: efcb702";
+  EXPECT_NE(bytes.find(note), std::string::npos);
 }

@@ -12,7 +12,6 @@
 #include "api/PelSys.h"
 #include "api/SystemList.h"
 #include "platform/Sleep.h"
-#include "usb/OpenUsb.h"
 #include "common/CallbackRecorder.h"
 #include "common/TempDataFolder.h"
 
@@ -49,17 +48,16 @@ class LvEmulatorTest : public ::testing::Test {
     return error.status ? lvtest::SourceText(error) : "";
   }
 
-  // QV_Open's road for modes 0 and 1, taken step by step.
   QV_Handle OpenCamera() {
-    const char* openString = "sys=k7cam_tq20";
-    CPelSys* system = CFactory::BuildSystem(openString);
-    if (!system || !orvex::ConnectUsbCamera(*system, openString, QV_OPEN_USB) || system->camera->GetAllReg() < 0) {
+    QV_Handle handle = nullptr;
+    if (QV_Open(&handle, QV_OPEN_USB, "sys=k7cam_tq20") != 1) {
       ADD_FAILURE() << "no camera: " << Errors(nullptr);
       return nullptr;
     }
-    EXPECT_EQ(LV_SetAttrib(system, 0, "CamMode=0 SensNFrames=4"), 2);
-    return system;
+    EXPECT_EQ(LV_SetAttrib(handle, 0, "CamMode=0 SensNFrames=4"), 2);
+    return handle;
   }
+  // The replay part of QV_Open (mode 1).
   QV_Handle OpenStream(const std::string& path) {
     CPelSys* system = orvex::OpenSystemOnStream(path.c_str(), &CFactory::BuildSystem);
     if (!system) ADD_FAILURE() << "no replay: " << Errors(nullptr);

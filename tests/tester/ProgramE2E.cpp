@@ -113,6 +113,7 @@ TEST(TesterProgram, ProcessingWritesTwoCsvFilesPerAcquisition) {
   std::vector<int> dims = LoggedShape(run.output);
   ASSERT_EQ(dims, (std::vector<int>{2, 281, 293})) << run.output;
   EXPECT_NE(run.output.find(">>>>   >>>> Meta.numDim = 3\n"), std::string::npos);
+  EXPECT_TRUE(std::regex_search(run.output, std::regex(">>>>   >>>> \\(9\\) QV_ProcessCamData 0x[0-9A-F]{16}\n")));
   EXPECT_NE(run.output.find(">>>>   >>>> Data[99] = "), std::string::npos);
   EXPECT_EQ(CountOccurrences(run.output, "Size after processing : "), 10);
   for (int n = 0; n < 10; ++n) {
@@ -159,7 +160,7 @@ TEST(TesterProgram, HeaderTableNeedsNoCamera) {
 TEST(TesterProgram, StressTestRunsWithItsDescribedGrid) {
   Sandbox box;
   // The whole grid takes long; its first conditions show that it runs as described.
-  ProgramRun run = RunTester(box, "ua", "", "", 10);
+  ProgramRun run = RunTester(box, "ua", "", "", 15);
   EXPECT_NE(run.output.find("numTest:(4) frames:(48 -1 1) sensTqp:(712 -32 40) sensNavM2:(20 -1 1) \n"),
             std::string::npos)
       << run.output;

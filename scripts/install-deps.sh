@@ -12,6 +12,7 @@ packages=(
   clang libclang-rt-14-dev
   libpng-dev
   python3 python3-numpy
+  valgrind
 )
 
 missing=()

@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "BenchSystem.h"
 #include "Orvex.h"
 #include "acq/StreamOpen.h"
 #include "api/PelSys.h"
@@ -25,39 +26,12 @@
 
 namespace {
 
+using bench::BuildBenchSystem;
+
 using Clock = std::chrono::steady_clock;
 
 int32_t Quiet(QV_Handle, uint32_t, uint32_t, const char*) { return 0; }
 
-// CamMode on register 3 (bits 0-2), SensNFrames on register 0x10.
-_RegDesc* BenchRegDesc() {
-  struct Block {
-    _RegDesc desc;
-    _Reg regs[2];
-    _Map maps[2];
-    regEntry entries[2];
-  };
-  auto* b = static_cast<Block*>(std::calloc(1, sizeof(Block)));
-  b->regs[0] = {3, "CamModeCtrl", ""};
-  b->regs[1] = {0x10, "SensNFramesLo", ""};
-  b->entries[0] = {0, 0x07, &b->regs[0], nullptr};
-  b->entries[1] = {0, 0xFF, &b->regs[1], nullptr};
-  b->maps[0].id = "CamMode";
-  b->maps[0].regEntries = &b->entries[0];
-  b->maps[1].id = "SensNFrames";
-  b->maps[1].regEntries = &b->entries[1];
-  b->desc = {2, b->regs, 2, b->maps};
-  return &b->desc;
-}
-
-CPelSys* BuildBenchSystem(const char* openString) {
-  auto system = std::make_unique<CPelSys>();
-  system->name = openString;
-  system->camera = std::make_unique<CPelCam>(system.get());
-  system->camera->regDesc.reset(BenchRegDesc());
-  system->camera->SizeRegisterImage(256);
-  return orvex::AppendSystem(std::move(system));
-}
 
 // IQ16 with `frames` frames: 360000 bytes per frame.
 QV_Handle OpenPatternSystem(uint8_t frames) {

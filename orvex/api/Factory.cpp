@@ -104,12 +104,7 @@ void SizeRegisters(CPelCam& camera) {
   for (uint16_t i = 0; i < desc->regCount; ++i)
     if (desc->regs[i].num > highest) highest = desc->regs[i].num;
   camera.SizeRegisterImage(highest + 1);
-  for (uint16_t i = 0; i < desc->mapCount; ++i) {
-    const _Map& map = desc->maps[i];
-    if (!map.mode) continue;
-    for (const regEntry* entry = map.regEntries; entry; entry = entry->next)
-      if (entry->reg && entry->reg->num < camera.regAttr.size()) camera.regAttr[entry->reg->num] |= map.mode;
-  }
+  camera.MarkRegisterAttributes();
 }
 
 }  // namespace

@@ -42,6 +42,9 @@ class CPelCam {
 
   // Sizes the register image and attributes to n bytes, all zero.
   void SizeRegisterImage(size_t n);
+  // ORs the mode bits of every map into the attributes of the registers it
+  // has entries on (entries outside the image are skipped).
+  void MarkRegisterAttributes();
   size_t RegisterCount() const { return regImage.size(); }
   const _SysDesc* SysDesc() const;
   QV_Handle Handle() const { return owner; }

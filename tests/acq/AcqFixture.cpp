@@ -98,11 +98,7 @@ CPelSys* OpenTestSystem(const DescOptions& options, const std::string& name) {
   CPelCam& camera = *system->camera;
   camera.regDesc.reset(BuildTestRegDesc(options));
   camera.SizeRegisterImage(256);
-  // Attribute bits as the build derives them from the map modes.
-  for (uint16_t i = 0; i < camera.regDesc->mapCount; ++i) {
-    const _Map& map = camera.regDesc->maps[i];
-    for (const regEntry* entry = map.regEntries; entry; entry = entry->next) camera.regAttr[entry->reg->num] |= map.mode;
-  }
+  camera.MarkRegisterAttributes();
   camera.regImage[kRegFrames] = 1;
   camera.regImage[kRegDark] = 2;
   return orvex::AppendSystem(std::move(system));

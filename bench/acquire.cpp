@@ -30,7 +30,6 @@ using bench::BuildBenchSystem;
 
 using Clock = std::chrono::steady_clock;
 
-int32_t Quiet(QV_Handle, uint32_t, uint32_t, const char*) { return 0; }
 
 
 // IQ16 with `frames` frames: 360000 bytes per frame.
@@ -65,7 +64,7 @@ void TimeAgainst(benchmark::State& state, Op op, Ref ref, size_t bytes) {
 }
 
 void BM_AcquirePatternVsMemcpy(benchmark::State& state) {
-  QV_SetCallback(&Quiet);
+  QV_SetCallback(&bench::Quiet);
   QV_Handle h = OpenPatternSystem(static_cast<uint8_t>(state.range(0)));
   QV_Acquire(h);
   const uint32_t bytes = AcquisitionBytes(h);
@@ -84,7 +83,7 @@ BENCHMARK(BM_AcquirePatternVsMemcpy)->Arg(1)->Arg(16)->UseManualTime()->Unit(ben
 // The emulated camera (build/emulator on LD_LIBRARY_PATH): one bulk read of an
 // A16Z16 acquisition per iteration, against a memcpy of the same bytes.
 void BM_AcquireEmulatorVsMemcpy(benchmark::State& state) {
-  QV_SetCallback(&Quiet);
+  QV_SetCallback(&bench::Quiet);
   void* emulator = dlopen("libusb-0.1.so.4", RTLD_NOW | RTLD_GLOBAL);
   auto configure = emulator ? reinterpret_cast<int (*)(const char*, char*, size_t)>(dlsym(emulator, "orvex_emu_configure"))
                             : nullptr;
@@ -127,7 +126,7 @@ void BM_AcquireEmulatorVsMemcpy(benchmark::State& state) {
 BENCHMARK(BM_AcquireEmulatorVsMemcpy)->UseManualTime()->Unit(benchmark::kMicrosecond);
 
 void BM_ReplayVsPlainRead(benchmark::State& state) {
-  QV_SetCallback(&Quiet);
+  QV_SetCallback(&bench::Quiet);
   const int kAcquisitions = 8;
   char path[] = "/tmp/orvex-bench-XXXXXX";
   int tmp = mkstemp(path);

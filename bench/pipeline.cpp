@@ -42,7 +42,6 @@ using Clock = std::chrono::steady_clock;
 constexpr double kUsbPractical = 40e6, kUsbTheoretical = 60e6;  // bytes per second
 
 double Seconds(Clock::duration d) { return std::chrono::duration<double>(d).count(); }
-int32_t Quiet(QV_Handle, uint32_t, uint32_t, const char*) { return 0; }
 
 
 struct Setting {
@@ -118,7 +117,7 @@ bool AcquireProcessExtract(QV_Handle h, const Setting& s, SurfaceRecords& record
 }
 
 void BM_PipelineVsUsbLink(benchmark::State& state, Setting s) {
-  QV_Callback previous = QV_SetCallback(&Quiet);
+  QV_Callback previous = QV_SetCallback(&bench::Quiet);
   EmulatedCamera camera(s);
   QV_Handle h = camera.handle();
   if (!h || !QV_AllocCamData(h, 1, s.dataMode, 0, nullptr, 0)) {
@@ -166,7 +165,7 @@ BENCHMARK_CAPTURE(BM_PipelineVsUsbLink, iq16_200_frames, Setting{0, 200, 0, 1, f
 // Replay of a recording of emulated acquisitions against pread of the same
 // bytes at the same offsets of the same file (both from the page cache).
 void BM_ReplayVsPlainRead(benchmark::State& state, Setting s) {
-  QV_Callback previous = QV_SetCallback(&Quiet);
+  QV_Callback previous = QV_SetCallback(&bench::Quiet);
   char path[] = "/tmp/orvex-pipeline-XXXXXX";
   int tmp = mkstemp(path);
   if (tmp < 0) {

@@ -17,6 +17,7 @@
 #include <random>
 #include <vector>
 
+#include "BenchSystem.h"
 #include "Orvex.h"
 #include "acq/ProcessRoutines.h"
 #include "api/PelSys.h"
@@ -104,57 +105,23 @@ void BM_Intensity(benchmark::State& state) {
 }
 BENCHMARK(BM_Intensity)->Arg(8)->Arg(16)->Arg(32)->UseManualTime();
 
-int32_t Quiet(QV_Handle, uint32_t, uint32_t, const char*) { return 0; }
-
-// The maps acquisition and processing read: CamMode and Comp11to8 on register
-// 3, SensNFrames on 0x10, SensNDarkFrames 0x12, SensExpRatio 0x13, and the
-// register ExSimpMaxHwin 0x1D. One block, as the parser hands descriptions over.
-_RegDesc* BenchRegDesc() {
-  struct Block {
-    _RegDesc desc;
-    _Reg regs[5];
-    _Map maps[5];
-    regEntry entries[5];
-  };
-  auto* b = static_cast<Block*>(std::calloc(1, sizeof(Block)));
-  b->regs[0] = {3, "CamModeCtrl", ""};
-  b->regs[1] = {0x10, "SensNFramesLo", ""};
-  b->regs[2] = {0x12, "SensNDarkFrames", ""};
-  b->regs[3] = {0x13, "SensExpRatio", ""};
-  b->regs[4] = {0x1D, "ExSimpMaxHwin", ""};
-  const char* names[] = {"CamMode", "Comp11to8", "SensNFrames", "SensNDarkFrames", "SensExpRatio"};
-  const uint8_t regOf[] = {0, 0, 1, 2, 3};
-  const uint8_t masks[] = {0x07, 0x08, 0xFF, 0xFF, 0xFF};
-  const int8_t shifts[] = {0, 3, 0, 0, 0};
-  for (int i = 0; i < 5; ++i) {
-    b->entries[i] = {shifts[i], masks[i], &b->regs[regOf[i]], nullptr};
-    b->maps[i].id = names[i];
-    b->maps[i].regEntries = &b->entries[i];
-  }
-  b->desc = {5, b->regs, 5, b->maps};
-  return &b->desc;
-}
 
 // An unconnected camera: QV_Acquire fills slot 0 from the pattern source.
 QV_Handle OpenBenchSystem(uint8_t camMode, uint8_t frames) {
-  auto system = std::make_unique<CPelSys>();
-  system->name = "sys=bench";
-  system->camera = std::make_unique<CPelCam>(system.get());
-  system->camera->regDesc.reset(BenchRegDesc());
-  system->camera->SizeRegisterImage(256);
+  QV_Handle system = bench::BuildBenchSystem("sys=bench");
   CPelCam& camera = *system->camera;
   camera.SetReg(3, camMode);
   camera.SetReg(0x10, frames);
   camera.SetReg(0x12, 3);
   camera.SetReg(0x13, 1);
   camera.SetReg(0x1D, 10);
-  return orvex::AppendSystem(std::move(system));
+  return system;
 }
 
 // One acquisition as an application does it: QV_Acquire, then processing into
 // slot 1 (allocated once, without header and padding, as QV_AllocCamData does).
 void BM_AcquireAndProcess(benchmark::State& state, uint8_t camMode, uint32_t mode, uint16_t dstFlags) {
-  QV_Callback previous = QV_SetCallback(&Quiet);
+  QV_Callback previous = QV_SetCallback(&bench::Quiet);
   QV_Handle handle = OpenBenchSystem(camMode, static_cast<uint8_t>(state.range(0)));
   QV_AllocCamData(handle, 1, mode, dstFlags, nullptr, 0);
   double total = 0, fastest = 1e9;

@@ -6,8 +6,8 @@
 #include <memory>
 
 #include "Orvex.h"
-#include "api/PelSys.h"
-#include "api/SystemList.h"
+#include "core/PelSys.h"
+#include "core/SystemList.h"
 
 namespace bench {
 

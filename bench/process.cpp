@@ -20,8 +20,8 @@
 #include "BenchSystem.h"
 #include "Orvex.h"
 #include "acq/ProcessRoutines.h"
-#include "api/PelSys.h"
-#include "api/SystemList.h"
+#include "core/PelSys.h"
+#include "core/SystemList.h"
 
 using namespace orvex;
 

@@ -6,8 +6,8 @@
 #include <string>
 
 #include "Orvex.h"
-#include "api/PelSys.h"
-#include "api/SystemList.h"
+#include "core/PelSys.h"
+#include "core/SystemList.h"
 #include "labview/AttribText.h"
 
 namespace {

@@ -12,8 +12,8 @@
 
 #include "Orvex.h"
 #include "api/Factory.h"
-#include "api/PelSys.h"
-#include "api/SystemList.h"
+#include "core/PelSys.h"
+#include "core/SystemList.h"
 #include "desc/MapAccess.h"
 
 namespace {

@@ -14,8 +14,8 @@
 #include "acq/ReplayRestart.h"
 #include "acq/StreamCommands.h"
 #include "acq/StreamReplay.h"
-#include "api/PelSys.h"
-#include "api/SystemList.h"
+#include "core/PelSys.h"
+#include "core/SystemList.h"
 
 namespace {
 

@@ -8,9 +8,9 @@
 #include "acq/Slots.h"
 #include "acq/StreamRecording.h"
 #include "acq/StreamReplay.h"
-#include "api/Messages.h"
-#include "api/PelCam.h"
-#include "api/SystemList.h"
+#include "core/Messages.h"
+#include "core/PelCam.h"
+#include "core/SystemList.h"
 #include "usb/UsbInterface.h"
 
 namespace orvex {

@@ -4,9 +4,9 @@
 #include "acq/CamDataRecord.h"
 #include "acq/DataMode.h"
 #include "acq/Slots.h"
-#include "api/ExportGuard.h"
-#include "api/PelSys.h"
-#include "api/SystemList.h"
+#include "core/ExportGuard.h"
+#include "core/PelSys.h"
+#include "core/SystemList.h"
 
 using namespace orvex;
 

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "api/PelCam.h"
+#include "core/PelCam.h"
 #include "desc/MapAccess.h"
 #include "desc/NameLookup.h"
 

@@ -4,10 +4,10 @@
 #include <cstring>
 
 #include "acq/ProcessRoutines.h"
-#include "api/ExportGuard.h"
-#include "api/Messages.h"
-#include "api/PelSys.h"
-#include "api/SystemList.h"
+#include "core/ExportGuard.h"
+#include "core/Messages.h"
+#include "core/PelSys.h"
+#include "core/SystemList.h"
 #include "desc/MapAccess.h"
 
 namespace orvex {

@@ -1,8 +1,8 @@
 #include "acq/ReplayRestart.h"
 
 #include "acq/QVFileIO.h"
-#include "api/PelSys.h"
-#include "api/SystemList.h"
+#include "core/PelSys.h"
+#include "core/SystemList.h"
 
 namespace orvex {
 

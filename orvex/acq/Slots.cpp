@@ -2,7 +2,7 @@
 
 #include "acq/CamDataRecord.h"
 #include "acq/StreamRecording.h"
-#include "api/PelCam.h"
+#include "core/PelCam.h"
 
 namespace orvex {
 

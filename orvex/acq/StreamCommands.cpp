@@ -4,7 +4,7 @@
 #include "acq/QVFileIO.h"
 #include "acq/StreamBytes.h"
 #include "acq/StreamRecording.h"
-#include "api/PelCam.h"
+#include "core/PelCam.h"
 
 namespace orvex {
 namespace {

@@ -1,9 +1,9 @@
 // Exported stream-file functions.
 #include "Orvex.h"
 #include "acq/StreamCommands.h"
-#include "api/ExportGuard.h"
-#include "api/PelSys.h"
-#include "api/SystemList.h"
+#include "core/ExportGuard.h"
+#include "core/PelSys.h"
+#include "core/SystemList.h"
 
 using namespace orvex;
 

@@ -3,8 +3,8 @@
 #include <string>
 
 #include "acq/StreamReplay.h"
-#include "api/PelSys.h"
-#include "api/SystemList.h"
+#include "core/PelSys.h"
+#include "core/SystemList.h"
 
 namespace orvex {
 

@@ -7,8 +7,8 @@
 
 #include "acq/QVFileIO.h"
 #include "acq/StreamBytes.h"
-#include "api/PelCam.h"
-#include "api/PelSys.h"
+#include "core/PelCam.h"
+#include "core/PelSys.h"
 
 namespace orvex {
 namespace {

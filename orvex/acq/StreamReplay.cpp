@@ -4,8 +4,8 @@
 #include <vector>
 
 #include "acq/StreamBytes.h"
-#include "api/Messages.h"
-#include "api/PelCam.h"
+#include "core/Messages.h"
+#include "core/PelCam.h"
 
 namespace orvex {
 namespace {

@@ -5,9 +5,9 @@
 #include <memory>
 
 #include "acq/StreamOpen.h"
-#include "api/Messages.h"
-#include "api/PelSys.h"
-#include "api/SystemList.h"
+#include "core/Messages.h"
+#include "core/PelSys.h"
+#include "core/SystemList.h"
 #include "desc/RegDescParser.h"
 #include "desc/SysDescParser.h"
 #include "platform/DataFolder.h"

@@ -2,10 +2,10 @@
 #include <cstring>
 
 #include "Orvex.h"
-#include "api/ExportGuard.h"
-#include "api/Messages.h"
-#include "api/PelSys.h"
-#include "api/SystemList.h"
+#include "core/ExportGuard.h"
+#include "core/Messages.h"
+#include "core/PelSys.h"
+#include "core/SystemList.h"
 #include "platform/ModuleVersion.h"
 #include "usb/UsbInterface.h"
 

@@ -1,6 +1,6 @@
 // Load and unload accounting: the last detach closes every system still open.
-#include "api/Messages.h"
-#include "api/SystemList.h"
+#include "core/Messages.h"
+#include "core/SystemList.h"
 
 namespace {
 

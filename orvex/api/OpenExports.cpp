@@ -1,9 +1,9 @@
 // QV_Open: the entry to every system.
 #include "Orvex.h"
-#include "api/ExportGuard.h"
+#include "core/ExportGuard.h"
 #include "api/Factory.h"
-#include "api/PelSys.h"
-#include "api/SystemList.h"
+#include "core/PelSys.h"
+#include "core/SystemList.h"
 
 using namespace orvex;
 

@@ -2,9 +2,9 @@
 #include <cstdarg>
 
 #include "Orvex.h"
-#include "api/ExportGuard.h"
-#include "api/PelSys.h"
-#include "api/SystemList.h"
+#include "core/ExportGuard.h"
+#include "core/PelSys.h"
+#include "core/SystemList.h"
 #include "usb/DeviceSearch.h"
 #include "usb/Firmware.h"
 #include "usb/InternalFunctions.h"

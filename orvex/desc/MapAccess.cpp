@@ -1,6 +1,6 @@
 #include "desc/MapAccess.h"
 
-#include "api/PelCam.h"
+#include "core/PelCam.h"
 #include "desc/NameLookup.h"
 
 namespace orvex {

@@ -6,7 +6,7 @@
 #include <ostream>
 
 #include "Orvex.h"
-#include "api/PelCam.h"
+#include "core/PelCam.h"
 #include "desc/DescDoc.h"
 
 namespace orvex {

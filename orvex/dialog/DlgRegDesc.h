@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "Orvex.h"
-#include "dialog/DlgWindow.h"
+#include "window/DlgWindow.h"
 
 namespace orvex {
 

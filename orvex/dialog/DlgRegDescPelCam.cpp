@@ -1,6 +1,6 @@
 #include "dialog/DlgRegDescPelCam.h"
 
-#include "api/PelCam.h"
+#include "core/PelCam.h"
 #include "desc/MapAccess.h"
 
 namespace orvex {

@@ -6,7 +6,7 @@
 
 #include <cstdint>
 
-#include "dialog/DlgWindow.h"
+#include "window/DlgWindow.h"
 
 namespace orvex {
 

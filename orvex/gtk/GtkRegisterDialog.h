@@ -4,7 +4,7 @@
 
 #include <map>
 
-#include "dialog/DlgWindow.h"
+#include "window/DlgWindow.h"
 
 typedef struct _GtkWidget GtkWidget;
 typedef struct _GMainLoop GMainLoop;

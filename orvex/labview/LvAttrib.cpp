@@ -2,10 +2,10 @@
 #include <string>
 
 #include "OrvexLabVIEW.h"
-#include "api/ExportGuard.h"
-#include "api/Messages.h"
-#include "api/PelSys.h"
-#include "api/SystemList.h"
+#include "core/ExportGuard.h"
+#include "core/Messages.h"
+#include "core/PelSys.h"
+#include "core/SystemList.h"
 #include "desc/MapAccess.h"
 #include "desc/NameLookup.h"
 #include "labview/AttribText.h"

@@ -3,9 +3,9 @@
 #include <string>
 
 #include "OrvexLabVIEW.h"
-#include "api/ExportGuard.h"
-#include "api/Messages.h"
-#include "api/SystemList.h"
+#include "core/ExportGuard.h"
+#include "core/Messages.h"
+#include "core/SystemList.h"
 #include "labview/LvArray.h"
 #include "labview/LvRuntime.h"
 #include "labview/MessageStore.h"

@@ -2,10 +2,10 @@
 #include <cstring>
 
 #include "OrvexLabVIEW.h"
-#include "api/ExportGuard.h"
-#include "api/Messages.h"
-#include "api/PelSys.h"
-#include "api/SystemList.h"
+#include "core/ExportGuard.h"
+#include "core/Messages.h"
+#include "core/PelSys.h"
+#include "core/SystemList.h"
 #include "labview/LvArray.h"
 #include "labview/LvRuntime.h"
 

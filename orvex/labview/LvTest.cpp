@@ -1,7 +1,7 @@
 // LV_Test: lets a LabVIEW program check that arrays of every shape and type
 // come back the way it expects.
 #include "OrvexLabVIEW.h"
-#include "api/ExportGuard.h"
+#include "core/ExportGuard.h"
 #include "labview/LvArray.h"
 #include "labview/LvRuntime.h"
 

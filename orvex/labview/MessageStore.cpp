@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "api/Messages.h"
+#include "core/Messages.h"
 
 namespace orvex::lv {
 namespace {

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "api/Messages.h"
+#include "core/Messages.h"
 #include "usb/CommandPacket.h"
 #include "usb/Firmware.h"
 #include "usb/UsbInterface.h"

@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <vector>
 
-#include "api/Messages.h"
+#include "core/Messages.h"
 #include "platform/DataFolder.h"
 #include "usb/BinaryFile.h"
 #include "usb/DeviceSearch.h"

@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
-#include "api/Messages.h"
-#include "api/PelCam.h"
+#include "core/Messages.h"
+#include "core/PelCam.h"
 #include "platform/DataFolder.h"
 #include "platform/Sleep.h"
 #include "usb/BinaryFile.h"

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "api/Messages.h"
+#include "core/Messages.h"
 #include "usb/BinaryFile.h"
 #include "usb/DeviceSearch.h"
 #include "usb/Eeprom.h"

@@ -1,7 +1,7 @@
 #include "usb/OpenUsb.h"
 
-#include "api/Messages.h"
-#include "api/PelSys.h"
+#include "core/Messages.h"
+#include "core/PelSys.h"
 #include "platform/Sleep.h"
 #include "usb/DeviceSearch.h"
 #include "usb/Firmware.h"

@@ -1,7 +1,7 @@
 // Register write, read and read-all: the register image is the reference; a
 // connected device receives every write and answers read-through reads.
-#include "api/Messages.h"
-#include "api/PelCam.h"
+#include "core/Messages.h"
+#include "core/PelCam.h"
 #include "desc/MapAccess.h"
 #include "usb/CommandPacket.h"
 #include "usb/UsbInterface.h"

@@ -2,7 +2,7 @@
 
 #include <dlfcn.h>
 
-#include "api/Messages.h"
+#include "core/Messages.h"
 
 namespace orvex {
 namespace {

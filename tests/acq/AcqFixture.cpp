@@ -6,7 +6,7 @@
 #include <iterator>
 #include <memory>
 
-#include "api/SystemList.h"
+#include "core/SystemList.h"
 
 namespace acq_test {
 namespace {

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "Orvex.h"
-#include "api/PelSys.h"
+#include "core/PelSys.h"
 
 namespace acq_test {
 

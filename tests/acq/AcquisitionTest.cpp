@@ -6,7 +6,7 @@
 
 #include "AcqFixture.h"
 #include "acq/SimulatedPattern.h"
-#include "api/SystemList.h"
+#include "core/SystemList.h"
 #include "common/CallbackRecorder.h"
 
 using namespace acq_test;

@@ -2,7 +2,7 @@
 
 #include "AcqFixture.h"
 #include "acq/DataMode.h"
-#include "api/SystemList.h"
+#include "core/SystemList.h"
 
 using namespace acq_test;
 using orvex::AcqParams;

@@ -10,12 +10,12 @@
 
 #include "AcqFixture.h"
 #include "Orvex.h"
-#include "api/SystemList.h"
+#include "core/SystemList.h"
 #include "common/CallbackRecorder.h"
 #include "common/RecordingDesktop.h"
 #include "common/TempDataFolder.h"
 #include "api/Factory.h"
-#include "api/PelSys.h"
+#include "core/PelSys.h"
 #include "desc/NameLookup.h"
 #include "usb/OpenUsb.h"
 

@@ -6,7 +6,7 @@
 #include "AcqFixture.h"
 #include "acq/QVFileIO.h"
 #include "acq/StreamOpen.h"
-#include "api/SystemList.h"
+#include "core/SystemList.h"
 #include "common/CallbackRecorder.h"
 #include "common/RecordingDesktop.h"
 #include "common/TempDataFolder.h"

@@ -6,9 +6,9 @@
 #include <vector>
 
 #include "Orvex.h"
-#include "api/Messages.h"
-#include "api/PelSys.h"
-#include "api/SystemList.h"
+#include "core/Messages.h"
+#include "core/PelSys.h"
+#include "core/SystemList.h"
 #include "common/CallbackRecorder.h"
 #include "common/RecordingDesktop.h"
 #include "common/TempDataFolder.h"

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "Orvex.h"
-#include "api/SystemList.h"
+#include "core/SystemList.h"
 #include "common/CallbackRecorder.h"
 #include "common/TempDataFolder.h"
 

@@ -1,6 +1,6 @@
 #include "common/RecordingDesktop.h"
 
-#include "api/Messages.h"
+#include "core/Messages.h"
 
 namespace orvex_test {
 namespace {

@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
 #include "Orvex.h"
-#include "api/PelSys.h"
-#include "api/SystemList.h"
+#include "core/PelSys.h"
+#include "core/SystemList.h"
 #include "common/CallbackRecorder.h"
 #include "common/TempDataFolder.h"
 #include "desc/MapAccess.h"

@@ -3,7 +3,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "api/PelCam.h"
+#include "core/PelCam.h"
 #include "dialog/DlgLayout.h"
 #include "dialog/DlgRegDescPelCam.h"
 #include "dialog/ExampleDesc.h"

@@ -7,8 +7,8 @@
 #include <functional>
 #include <string>
 
-#include "api/PelSys.h"
-#include "api/SystemList.h"
+#include "core/PelSys.h"
+#include "core/SystemList.h"
 #include "common/CallbackRecorder.h"
 #include "common/RecordingDesktop.h"
 #include "dialog/DlgRegDesc.h"

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "dialog/DlgWindow.h"
+#include "window/DlgWindow.h"
 
 namespace orvex_test {
 

@@ -3,7 +3,7 @@
 #include <sstream>
 
 #include "EmulatorHarness.h"
-#include "api/SystemList.h"
+#include "core/SystemList.h"
 
 using namespace orvex_test;
 

@@ -6,8 +6,8 @@
 
 #include "EmulatorHarness.h"
 #include "FaultFixture.h"
-#include "api/Messages.h"
-#include "api/SystemList.h"
+#include "core/Messages.h"
+#include "core/SystemList.h"
 #include "desc/NameLookup.h"
 
 using namespace orvex_test;

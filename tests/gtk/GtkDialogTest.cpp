@@ -11,8 +11,8 @@
 #include "GtkBackendOnce.h"
 #include "GtkTestUtil.h"
 #include "Orvex.h"
-#include "api/PelSys.h"
-#include "api/SystemList.h"
+#include "core/PelSys.h"
+#include "core/SystemList.h"
 #include "dialog/ExampleDesc.h"
 #include "platform/DesktopBackend.h"
 

@@ -13,7 +13,7 @@
 
 #include "K7Hlp.h"
 #include "Orvex.h"
-#include "api/SystemList.h"
+#include "core/SystemList.h"
 #include "common/CallbackRecorder.h"
 #include "common/TempDataFolder.h"
 #include "desc/NameLookup.h"

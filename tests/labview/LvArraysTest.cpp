@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "LvTestSupport.h"
-#include "api/PelSys.h"
-#include "api/SystemList.h"
+#include "core/PelSys.h"
+#include "core/SystemList.h"
 #include "common/CallbackRecorder.h"
 
 namespace {

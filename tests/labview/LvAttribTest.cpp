@@ -3,8 +3,8 @@
 #include <string>
 
 #include "LvTestSupport.h"
-#include "api/PelSys.h"
-#include "api/SystemList.h"
+#include "core/PelSys.h"
+#include "core/SystemList.h"
 #include "common/CallbackRecorder.h"
 #include "desc/MapAccess.h"
 #include "desc/NameLookup.h"

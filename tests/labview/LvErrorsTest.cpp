@@ -3,8 +3,8 @@
 #include <string>
 
 #include "LvTestSupport.h"
-#include "api/Messages.h"
-#include "api/SystemList.h"
+#include "core/Messages.h"
+#include "core/SystemList.h"
 #include "common/RecordingDesktop.h"
 
 namespace {

@@ -6,8 +6,8 @@
 #include <cstdlib>
 #include <memory>
 
-#include "api/PelSys.h"
-#include "api/SystemList.h"
+#include "core/PelSys.h"
+#include "core/SystemList.h"
 
 namespace lvtest {
 

@@ -5,7 +5,7 @@
 
 #include "FakeSystem.h"
 #include "acq/AcquTiming.h"
-#include "api/SystemList.h"
+#include "core/SystemList.h"
 #include "common/CallbackRecorder.h"
 
 using namespace orvex;

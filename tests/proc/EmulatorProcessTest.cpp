@@ -11,8 +11,8 @@
 
 #include "Orvex.h"
 #include "api/Factory.h"
-#include "api/PelSys.h"
-#include "api/SystemList.h"
+#include "core/PelSys.h"
+#include "core/SystemList.h"
 #include "common/CallbackRecorder.h"
 #include "common/TempDataFolder.h"
 #include "desc/NameLookup.h"

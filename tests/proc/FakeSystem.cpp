@@ -5,8 +5,8 @@
 #include <stdexcept>
 
 #include "acq/CamDataRecord.h"
-#include "api/PelSys.h"
-#include "api/SystemList.h"
+#include "core/PelSys.h"
+#include "core/SystemList.h"
 #include "desc/MapAccess.h"
 #include "desc/NameLookup.h"
 

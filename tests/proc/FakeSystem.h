@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "Orvex.h"
-#include "api/PelCam.h"
+#include "core/PelCam.h"
 
 namespace orvex_test {
 

@@ -8,7 +8,7 @@
 #include "acq/DataMode.h"
 #include "acq/ProcessCamData.h"
 #include "acq/ProcessRoutines.h"
-#include "api/SystemList.h"
+#include "core/SystemList.h"
 #include "common/CallbackRecorder.h"
 
 using namespace orvex;

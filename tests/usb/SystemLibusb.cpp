@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "Orvex.h"
-#include "api/SystemList.h"
+#include "core/SystemList.h"
 #include "common/CallbackRecorder.h"
 #include "common/TempDataFolder.h"
 

@@ -3,7 +3,7 @@
 #include <cstdlib>
 #include <memory>
 
-#include "api/SystemList.h"
+#include "core/SystemList.h"
 #include "usb/DeviceSearch.h"
 #include "usb/FpgaDownload.h"
 #include "usb/UsbLibrary.h"

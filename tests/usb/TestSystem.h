@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#include "api/PelSys.h"
+#include "core/PelSys.h"
 
 namespace orvex_test {
 

@@ -5,7 +5,7 @@
 #include <string>
 
 #include "Orvex.h"
-#include "api/PelCam.h"
+#include "core/PelCam.h"
 
 // One open system: the object behind a QV_Handle.
 struct CPelSys {

@@ -1,4 +1,4 @@
-#include "api/Messages.h"
+#include "core/Messages.h"
 
 #include <cstdarg>
 #include <cstdio>

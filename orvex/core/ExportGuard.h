@@ -2,7 +2,7 @@
 
 #include <exception>
 
-#include "api/Messages.h"
+#include "core/Messages.h"
 
 namespace orvex {
 

@@ -1,8 +1,8 @@
-#include "api/PelCam.h"
+#include "core/PelCam.h"
 
 #include "acq/CamDataRecord.h"
 #include "acq/QVFileIO.h"
-#include "api/PelSys.h"
+#include "core/PelSys.h"
 #include "dialog/DlgRegDesc.h"
 #include "platform/DesktopBackend.h"
 #include "usb/UsbInterface.h"

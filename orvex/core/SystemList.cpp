@@ -1,7 +1,7 @@
-#include "api/SystemList.h"
+#include "core/SystemList.h"
 
-#include "api/Messages.h"
-#include "api/PelSys.h"
+#include "core/Messages.h"
+#include "core/PelSys.h"
 
 namespace orvex {
 namespace {

@@ -3,6 +3,7 @@
 #include <cstring>
 #include <vector>
 
+#include "acq/ReplayRestart.h"
 #include "acq/StreamBytes.h"
 #include "core/Messages.h"
 #include "core/PelCam.h"
@@ -92,6 +93,7 @@ int32_t ConnectStream(CPelCam& camera, std::unique_ptr<CQVFileIO> stream) {
   }
   camera.replay = std::move(stream);
   camera.interfaceKind = kReplayStream;
+  SetStreamEndHandler(&RestartReplayFromBeginning);
   return 0;
 }
 

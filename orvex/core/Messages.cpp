@@ -1,10 +1,10 @@
 #include "core/Messages.h"
 
+#include <atomic>
 #include <cstdarg>
 #include <cstdio>
 #include <memory>
 
-#include "acq/ReplayRestart.h"
 #include "platform/DebugOutput.h"
 #include "platform/DesktopBackend.h"
 
@@ -14,6 +14,7 @@ namespace {
 QV_Callback g_callback = &DefaultCallback;
 // Owned; a plain pointer so that it outlives static destruction order questions.
 IProgressWindow* g_progress = nullptr;
+std::atomic<StreamEndHandler> g_streamEnd{nullptr};
 
 void ShowTextMessage(uint32_t value, const char* text) {
   const char* body = text ? text : "";
@@ -65,7 +66,7 @@ int32_t DefaultCallback(QV_Handle handle, uint32_t kind, uint32_t value, const c
     case QV_MSG_STREAM:
       if ((value & 0xFFFF) == QV_STREAM_EOF) {
         Notify(handle, QV_MSG_TEXT, kMsgDataWarning, "CPelCam::ReadData(): CQVFileIO::IO_EOF!");
-        RestartReplayFromBeginning(handle);
+        if (StreamEndHandler handler = g_streamEnd.load()) handler(handle);
       }
       break;
     case QV_MSG_PROGRESS:
@@ -81,6 +82,8 @@ void DestroyProgressWindow() {
   delete g_progress;
   g_progress = nullptr;
 }
+
+void SetStreamEndHandler(StreamEndHandler handler) { g_streamEnd.store(handler); }
 
 QV_Callback CurrentCallback() { return g_callback; }
 

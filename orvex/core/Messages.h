@@ -37,4 +37,9 @@ QV_Callback InstallCallback(QV_Callback callback);
 // Closes the default callback's progress window, if any (library unload).
 void DestroyProgressWindow();
 
+// What the default callback does at the end of a replayed stream. Messages sit
+// below the streams, so the stream layer installs it when it connects a stream.
+using StreamEndHandler = void (*)(QV_Handle handle);
+void SetStreamEndHandler(StreamEndHandler handler);
+
 }  // namespace orvex

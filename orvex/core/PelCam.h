@@ -35,6 +35,7 @@ constexpr size_t kCamInfoSize = 60;
 // The camera side of an open system.
 class CPelCam {
  public:
+  // Both defined in api/CameraParts.cpp: they need the types of all parts.
   explicit CPelCam(CPelSys* owner);
   ~CPelCam();
   CPelCam(const CPelCam&) = delete;

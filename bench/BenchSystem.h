@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "Orvex.h"
+#include "common/MemorySystem.h"
 #include "core/PelSys.h"
 #include "core/SystemList.h"
 
@@ -44,12 +45,7 @@ inline _RegDesc* BenchRegDesc() {
 }
 
 inline CPelSys* BuildBenchSystem(const char* openString) {
-  auto system = std::make_unique<CPelSys>();
-  system->name = openString;
-  system->camera = std::make_unique<CPelCam>(system.get());
-  system->camera->regDesc.reset(BenchRegDesc());
-  system->camera->SizeRegisterImage(256);
-  return orvex::AppendSystem(std::move(system));
+  return orvex_test::OpenMemorySystem(openString, 256, orvex::BlockPtr<_RegDesc>(BenchRegDesc()));
 }
 
 }  // namespace bench

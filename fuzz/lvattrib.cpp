@@ -6,6 +6,7 @@
 #include <string>
 
 #include "Orvex.h"
+#include "common/MemorySystem.h"
 #include "core/PelSys.h"
 #include "core/SystemList.h"
 #include "labview/AttribText.h"
@@ -25,13 +26,9 @@ int32_t Silent(QV_Handle, uint32_t, uint32_t, const char*) { return 0; }
 QV_Handle System() {
   static QV_Handle handle = [] {
     QV_SetCallback(&Silent);
-    auto system = std::make_unique<CPelSys>();
-    system->camera = std::make_unique<CPelCam>(system.get());
-    system->camera->SizeRegisterImage(0x40);
     auto* desc = static_cast<_RegDesc*>(std::calloc(1, sizeof(_RegDesc)));
     *desc = _RegDesc{4, g_regs, 2, g_maps};
-    system->camera->regDesc.reset(desc);
-    return orvex::AppendSystem(std::move(system));
+    return orvex_test::OpenMemorySystem("", 0x40, orvex::BlockPtr<_RegDesc>(desc));
   }();
   return handle;
 }

@@ -14,6 +14,7 @@
 #include "acq/ReplayRestart.h"
 #include "acq/StreamCommands.h"
 #include "acq/StreamReplay.h"
+#include "common/MemorySystem.h"
 #include "core/PelSys.h"
 #include "core/SystemList.h"
 
@@ -66,11 +67,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::string openString;
     std::unique_ptr<CQVFileIO> stream = orvex::OpenReplayStream(path.c_str(), openString);
     if (stream) {
-      auto system = std::make_unique<CPelSys>();
-      system->name = openString;
-      system->camera = std::make_unique<CPelCam>(system.get());
-      system->camera->SizeRegisterImage(64);
-      CPelSys* open = orvex::AppendSystem(std::move(system));
+      CPelSys* open = orvex_test::OpenMemorySystem(openString, 64);
       if (orvex::ConnectStream(*open->camera, std::move(stream)) == 0) Exercise(*open->camera);
       orvex::CloseSystem(open);
     }

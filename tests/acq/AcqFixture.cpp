@@ -6,6 +6,7 @@
 #include <iterator>
 #include <memory>
 
+#include "common/MemorySystem.h"
 #include "core/SystemList.h"
 
 namespace acq_test {
@@ -92,16 +93,12 @@ _RegDesc* BuildTestRegDesc(const DescOptions& options) {
 }
 
 CPelSys* OpenTestSystem(const DescOptions& options, const std::string& name) {
-  auto system = std::make_unique<CPelSys>();
-  system->name = name;
-  system->camera = std::make_unique<CPelCam>(system.get());
+  CPelSys* system = orvex_test::OpenMemorySystem(name, 256, orvex::BlockPtr<_RegDesc>(BuildTestRegDesc(options)));
   CPelCam& camera = *system->camera;
-  camera.regDesc.reset(BuildTestRegDesc(options));
-  camera.SizeRegisterImage(256);
   camera.MarkRegisterAttributes();
   camera.regImage[kRegFrames] = 1;
   camera.regImage[kRegDark] = 2;
-  return orvex::AppendSystem(std::move(system));
+  return system;
 }
 
 CPelSys* BuildTestSystem(const char* openString) {

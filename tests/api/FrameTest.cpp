@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "Orvex.h"
+#include "common/MemorySystem.h"
 #include "core/Messages.h"
 #include "core/PelSys.h"
 #include "core/SystemList.h"
@@ -21,13 +22,7 @@ using orvex_test::ScopedRecordingDesktop;
 namespace {
 
 // A system as the build would leave it, without descriptions.
-QV_Handle OpenBareSystem() {
-  auto system = std::make_unique<CPelSys>();
-  system->name = "sys=bare";
-  system->camera = std::make_unique<CPelCam>(system.get());
-  system->camera->SizeRegisterImage(1);
-  return orvex::AppendSystem(std::move(system));
-}
+QV_Handle OpenBareSystem() { return orvex_test::OpenMemorySystem("sys=bare", 1); }
 
 class FrameTest : public ::testing::Test {
  protected:

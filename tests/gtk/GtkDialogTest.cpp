@@ -11,6 +11,7 @@
 #include "GtkBackendOnce.h"
 #include "GtkTestUtil.h"
 #include "Orvex.h"
+#include "common/MemorySystem.h"
 #include "core/PelSys.h"
 #include "core/SystemList.h"
 #include "dialog/ExampleDesc.h"
@@ -25,16 +26,11 @@ class GtkDialogTest : public ::testing::Test {
   void SetUp() override {
     ASSERT_TRUE(UseGtkBackend()) << "the GTK plug-in did not load or found no display";
     ASSERT_STREQ(orvex::Desktop().Name(), "gtk");
-    auto system = std::make_unique<CPelSys>();
-    system->name = "sys=dialog";
-    system->camera = std::make_unique<CPelCam>(system.get());
-    system->camera->SizeRegisterImage(8);
     // The camera frees the top block only; the arrays stay with the builder.
     auto* block = static_cast<_RegDesc*>(std::malloc(sizeof(_RegDesc)));
     *block = *orvex_test::ExampleDesc(builder_);
-    system->camera->regDesc.reset(block);
-    camera_ = system->camera.get();
-    handle_ = orvex::AppendSystem(std::move(system));
+    handle_ = orvex_test::OpenMemorySystem("sys=dialog", 8, orvex::BlockPtr<_RegDesc>(block));
+    camera_ = handle_->camera.get();
   }
 
   void TearDown() override { orvex::CloseAllSystems(); }

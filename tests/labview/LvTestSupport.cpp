@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <memory>
 
+#include "common/MemorySystem.h"
 #include "core/PelSys.h"
 #include "core/SystemList.h"
 
@@ -96,18 +97,13 @@ TestDescription::TestDescription() {
 }
 
 QV_Handle TestDescription::Open() {
-  auto system = std::make_unique<CPelSys>();
-  system->name = "sys=labview-test";
-  system->camera = std::make_unique<CPelCam>(system.get());
-  system->camera->SizeRegisterImage(0x40);
   // Only the record itself is the system's to free; its arrays stay ours.
   auto* desc = static_cast<_RegDesc*>(std::calloc(1, sizeof(_RegDesc)));
   desc->regCount = static_cast<uint16_t>(regs_.size());
   desc->regs = regs_.data();
   desc->mapCount = static_cast<uint16_t>(maps_.size());
   desc->maps = maps_.data();
-  system->camera->regDesc.reset(desc);
-  return orvex::AppendSystem(std::move(system));
+  return orvex_test::OpenMemorySystem("sys=labview-test", 0x40, orvex::BlockPtr<_RegDesc>(desc));
 }
 
 std::string SourceText(const LV_ErrorCluster& error) {

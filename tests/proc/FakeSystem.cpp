@@ -5,6 +5,7 @@
 #include <stdexcept>
 
 #include "acq/CamDataRecord.h"
+#include "common/MemorySystem.h"
 #include "core/PelSys.h"
 #include "core/SystemList.h"
 #include "desc/MapAccess.h"
@@ -39,13 +40,7 @@ FakeSystem::FakeSystem(const std::vector<MapSpec>& maps, const std::vector<RegSp
   desc->regs = regs_.data();
   desc->mapCount = static_cast<uint16_t>(maps_.size());
   desc->maps = maps_.data();
-
-  auto system = std::make_unique<CPelSys>();
-  system->name = "sys=fake";
-  system->camera = std::make_unique<CPelCam>(system.get());
-  system->camera->SizeRegisterImage(256);
-  system->camera->regDesc.reset(desc);
-  handle_ = orvex::AppendSystem(std::move(system));
+  handle_ = orvex_test::OpenMemorySystem("sys=fake", 256, orvex::BlockPtr<_RegDesc>(desc));
 }
 
 FakeSystem::~FakeSystem() {

@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <memory>
 
+#include "common/MemorySystem.h"
 #include "core/SystemList.h"
 #include "usb/DeviceSearch.h"
 #include "usb/FpgaDownload.h"
@@ -57,14 +58,8 @@ orvex::BlockPtr<_RegDesc> MakeRegDesc() {
 }  // namespace
 
 TestSystem::TestSystem(const TestSystemOptions& options) {
-  auto system = std::make_unique<CPelSys>();
-  system->name = "sys=test_sys";
-  system->sysDesc = MakeSysDesc(options);
-  system->camera = std::make_unique<CPelCam>(system.get());
-  system->camera->regDesc = MakeRegDesc();
-  system->camera->SizeRegisterImage(kWideHighReg + 1);
-  system->camera->regAttr[kStatusReg] = orvex::kAttrReadThrough;
-  system_ = orvex::AppendSystem(std::move(system));
+  system_ = OpenMemorySystem("sys=test_sys", kWideHighReg + 1, MakeRegDesc(), MakeSysDesc(options));
+  system_->camera->regAttr[kStatusReg] = orvex::kAttrReadThrough;
 }
 
 TestSystem::~TestSystem() { orvex::CloseSystem(system_); }

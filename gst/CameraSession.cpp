@@ -18,6 +18,13 @@ std::string WithLibraryText(std::string what) {
   return text.empty() ? what : what + ": " + text;
 }
 
+std::string AcquisitionFailure(int32_t status) {
+  std::string text = "acquisition failed (" + std::to_string(status) + ")";
+  if (status == -19) text += ": the camera is gone (unplugged)";
+  if (status == -110) text += ": time-out, the camera sent nothing";
+  return text;
+}
+
 // Which dimension of the processed shape runs along a sensor row; the
 // dimensions inside it are the components of one pixel.
 int RowDimension(uint32_t dataMode) {
@@ -83,7 +90,7 @@ ReadResult CameraSession::Read(Image* image, std::string* error) {
   if (bytes == -2 && !config_.replay.empty()) return ReadResult::kEndOfStream;
   _CamData* raw = bytes > 0 ? QV_GetCamData(handle_, 0, 0, nullptr) : nullptr;
   if (!raw || !raw->data || raw->size < kHeaderBytes || !(raw->flags & QV_CD_HEADER)) {
-    *error = WithLibraryText("acquisition failed (" + std::to_string(bytes) + ")");
+    *error = WithLibraryText(AcquisitionFailure(bytes));
     return ReadResult::kFailed;
   }
   CamDataHdr header;

@@ -107,27 +107,22 @@ ReadResult CameraSession::Read(Image* image, std::string* error) {
     *error = WithLibraryText("processing failed");
     return ReadResult::kFailed;
   }
-  bool ok = false;
   switch (config_.output) {
     case Output::Surface:
     case Output::Amplitude:
-      ok = ReadSurface(raw, meta, processed, image, error);
-      break;
+      return ReadSurface(raw, meta, processed, image, error);
     case Output::Intensity:
-      ok = ReadIntensity(meta, processed, image, error);
-      break;
-    case Output::Raw:
-      ok = ReadRaw(meta, processed, image, error);
-      break;
+      return ReadIntensity(meta, processed, image, error);
+    default:
+      return ReadRaw(meta, processed, image, error);
   }
-  return ok ? ReadResult::kImage : ReadResult::kFailed;
 }
 
-bool CameraSession::ReadSurface(const _CamData* raw, const _CamDataMeta& meta, _CamData* processed, Image* image,
-                                std::string* error) {
+ReadResult CameraSession::ReadSurface(const _CamData* raw, const _CamDataMeta& meta, _CamData* processed,
+                                      Image* image, std::string* error) {
   if (raw->mode != kModeA16Z16 && raw->mode != kModeWindow) {
     *error = "surface and amplitude need CamMode A16Z16 (4 or 7) or Window (5)";
-    return false;
+    return ReadResult::kWrongMode;
   }
   HelperRecord rawData, surface, amplitude;
   _CamDataMeta shape = meta;
@@ -137,21 +132,21 @@ bool CameraSession::ReadSurface(const _CamData* raw, const _CamDataMeta& meta, _
   K7Hlp_Data* result = config_.output == Output::Surface ? surface.get() : amplitude.get();
   if (status != 0 || result->dataType != K7Hlp_dataFloat || !result->data) {
     *error = "surface extraction failed (" + std::to_string(status) + "): " + K7Hlp_getLastError();
-    return false;
+    return ReadResult::kFailed;
   }
   image->width = result->dim[0];
   image->height = result->dim[1];
   const float* values = static_cast<const float*>(result->data);
   image->values.assign(values, values + size_t{image->width} * image->height);
   image->words.clear();
-  return true;
+  return ReadResult::kImage;
 }
 
-bool CameraSession::ReadIntensity(const _CamDataMeta& meta, const _CamData* processed, Image* image,
-                                  std::string* error) {
+ReadResult CameraSession::ReadIntensity(const _CamDataMeta& meta, const _CamData* processed, Image* image,
+                                        std::string* error) {
   if (processed->mode != kModeIntensity || meta.numDim < 3) {
     *error = "intensity needs CamMode Intensity (3)";
-    return false;
+    return ReadResult::kWrongMode;
   }
   // The first high-dynamic-range plane when the stack has one, else the
   // dark-corrected reference frame.
@@ -159,35 +154,36 @@ bool CameraSession::ReadIntensity(const _CamDataMeta& meta, const _CamData* proc
   size_t plane = planes > 2 ? 2 : 0, pixels = size_t{width} * height;
   if (processed->size / sizeof(float) < (plane + 1) * pixels) {
     *error = "intensity planes smaller than their shape";
-    return false;
+    return ReadResult::kFailed;
   }
   const float* values = static_cast<const float*>(processed->data) + plane * pixels;
   image->width = width;
   image->height = height;
   image->values.assign(values, values + pixels);
   image->words.clear();
-  return true;
+  return ReadResult::kImage;
 }
 
-bool CameraSession::ReadRaw(const _CamDataMeta& meta, const _CamData* processed, Image* image, std::string* error) {
+ReadResult CameraSession::ReadRaw(const _CamDataMeta& meta, const _CamData* processed, Image* image,
+                                  std::string* error) {
   int rowDim = RowDimension(processed->mode);
   if (meta.numDim <= rowDim + 1) {
     *error = "the processed record has no image shape";
-    return false;
+    return ReadResult::kFailed;
   }
   uint64_t rows = 1;
   for (int i = rowDim + 1; i < meta.numDim && i < 5; ++i) rows *= meta.dimSz[i] ? meta.dimSz[i] : 1;
   uint64_t words = processed->size / 2;
   if (rows == 0 || words < rows || words / rows > 0xFFFFu || rows > 0xFFFFu) {
     *error = "the processed record does not fit an image";
-    return false;
+    return ReadResult::kFailed;
   }
   image->width = static_cast<uint32_t>(words / rows);
   image->height = static_cast<uint32_t>(rows);
   image->words.resize(size_t{image->width} * image->height);
   std::memcpy(image->words.data(), processed->data, image->words.size() * 2);
   image->values.clear();
-  return true;
+  return ReadResult::kImage;
 }
 
 }  // namespace orvexgst

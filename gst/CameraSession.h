@@ -34,7 +34,12 @@ struct Image {
   bool IsFloat() const { return words.empty(); }
 };
 
-enum class ReadResult { kImage, kEndOfStream, kFailed };
+enum class ReadResult {
+  kImage,
+  kEndOfStream,
+  kFailed,    // the camera or the processing failed
+  kWrongMode  // the camera mode does not give the configured output
+};
 
 // Owns a K7Hlp_Data record from alloc to free.
 class HelperRecord {
@@ -67,10 +72,10 @@ class CameraSession {
   double AcquisitionRate() const;
 
  private:
-  bool ReadSurface(const _CamData* raw, const _CamDataMeta& meta, _CamData* processed, Image* image,
-                   std::string* error);
-  bool ReadIntensity(const _CamDataMeta& meta, const _CamData* processed, Image* image, std::string* error);
-  bool ReadRaw(const _CamDataMeta& meta, const _CamData* processed, Image* image, std::string* error);
+  ReadResult ReadSurface(const _CamData* raw, const _CamDataMeta& meta, _CamData* processed, Image* image,
+                         std::string* error);
+  ReadResult ReadIntensity(const _CamDataMeta& meta, const _CamData* processed, Image* image, std::string* error);
+  ReadResult ReadRaw(const _CamDataMeta& meta, const _CamData* processed, Image* image, std::string* error);
   uint32_t MapValue(const char* name) const;
 
   SessionConfig config_;

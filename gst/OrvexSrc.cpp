@@ -131,22 +131,28 @@ void Finalize(GObject* object) {
   G_OBJECT_CLASS(gst_orvex_src_parent_class)->finalize(object);
 }
 
+void PostReadError(GstOrvexSrc* self, orvexgst::ReadResult result, const std::string& error) {
+  if (result == orvexgst::ReadResult::kWrongMode)
+    GST_ELEMENT_ERROR(self, STREAM, WRONG_TYPE, ("The camera mode does not give this output."), ("%s", error.c_str()));
+  else
+    GST_ELEMENT_ERROR(self, RESOURCE, READ, ("Could not read from the camera."), ("%s", error.c_str()));
+}
+
 bool ReadFirstImage(GstOrvexSrc* self, Stream& stream) {
   std::string error;
-  switch (stream.session.Read(&stream.pending, &error)) {
-    case orvexgst::ReadResult::kImage:
-      stream.hasPending = true;
-      stream.width = stream.pending.width;
-      stream.height = stream.pending.height;
-      stream.rate = stream.session.AcquisitionRate();
-      return true;
-    case orvexgst::ReadResult::kEndOfStream:
-      GST_ELEMENT_ERROR(self, RESOURCE, READ, ("The recording holds no acquisition."), (nullptr));
-      return false;
-    default:
-      GST_ELEMENT_ERROR(self, RESOURCE, READ, ("Could not read from the camera."), ("%s", error.c_str()));
-      return false;
+  orvexgst::ReadResult result = stream.session.Read(&stream.pending, &error);
+  if (result == orvexgst::ReadResult::kImage) {
+    stream.hasPending = true;
+    stream.width = stream.pending.width;
+    stream.height = stream.pending.height;
+    stream.rate = stream.session.AcquisitionRate();
+    return true;
   }
+  if (result == orvexgst::ReadResult::kEndOfStream)
+    GST_ELEMENT_ERROR(self, RESOURCE, READ, ("The recording holds no acquisition."), (nullptr));
+  else
+    PostReadError(self, result, error);
+  return false;
 }
 
 gboolean Start(GstBaseSrc* base) {
@@ -268,16 +274,12 @@ GstFlowReturn NextImage(GstOrvexSrc* self, orvexgst::Image* image) {
     return GST_FLOW_OK;
   }
   std::string error;
-  switch (stream.session.Read(image, &error)) {
-    case orvexgst::ReadResult::kImage:
-      return GST_FLOW_OK;
-    case orvexgst::ReadResult::kEndOfStream:
-      return GST_FLOW_EOS;
-    default:
-      if (self->state->flushing) return GST_FLOW_FLUSHING;
-      GST_ELEMENT_ERROR(self, RESOURCE, READ, ("Could not read from the camera."), ("%s", error.c_str()));
-      return GST_FLOW_ERROR;
-  }
+  orvexgst::ReadResult result = stream.session.Read(image, &error);
+  if (result == orvexgst::ReadResult::kImage) return GST_FLOW_OK;
+  if (result == orvexgst::ReadResult::kEndOfStream) return GST_FLOW_EOS;
+  if (self->state->flushing) return GST_FLOW_FLUSHING;
+  PostReadError(self, result, error);
+  return GST_FLOW_ERROR;
 }
 
 // A changed shape or timing renegotiates before the frame goes out.

@@ -17,24 +17,38 @@ using orvexgst::Output;
 
 namespace {
 
+// What the frames look like; caps queries read it from any thread.
+struct Shape {
+  Output output = Output::Surface;
+  uint32_t width = 0, height = 0;  // 0 before the first frame
+  double rate = 0;                 // acquisitions per second, 0 unknown
+};
+
 // What the streaming thread owns between start and stop.
 struct Stream {
   orvexgst::CameraSession session;
   orvexgst::Image pending;  // read in start to learn the shape
   bool hasPending = false;
-  uint32_t width = 0, height = 0;
-  double rate = 0;
   bool floats = false;
   size_t stride = 0;  // of the negotiated caps
-  Output output = Output::Surface;
 };
 
 struct State {
-  std::mutex lock;  // guards config and settingsChanged against the property setters
+  std::mutex lock;  // guards config, settingsChanged and shape
   orvexgst::SessionConfig config;
   bool settingsChanged = false;
+  Shape shape;
   std::atomic<bool> flushing{false};
   Stream stream;
+
+  Shape CurrentShape() {
+    std::lock_guard<std::mutex> guard(lock);
+    return shape;
+  }
+  void SetShape(const Shape& next) {
+    std::lock_guard<std::mutex> guard(lock);
+    shape = next;
+  }
 };
 
 }  // namespace
@@ -138,14 +152,13 @@ void PostReadError(GstOrvexSrc* self, orvexgst::ReadResult result, const std::st
     GST_ELEMENT_ERROR(self, RESOURCE, READ, ("Could not read from the camera."), ("%s", error.c_str()));
 }
 
-bool ReadFirstImage(GstOrvexSrc* self, Stream& stream) {
+bool ReadFirstImage(GstOrvexSrc* self, Output output) {
+  Stream& stream = self->state->stream;
   std::string error;
   orvexgst::ReadResult result = stream.session.Read(&stream.pending, &error);
   if (result == orvexgst::ReadResult::kImage) {
     stream.hasPending = true;
-    stream.width = stream.pending.width;
-    stream.height = stream.pending.height;
-    stream.rate = stream.session.AcquisitionRate();
+    self->state->SetShape({output, stream.pending.width, stream.pending.height, stream.session.AcquisitionRate()});
     return true;
   }
   if (result == orvexgst::ReadResult::kEndOfStream)
@@ -165,7 +178,6 @@ gboolean Start(GstBaseSrc* base) {
     s.settingsChanged = false;
   }
   Stream& stream = s.stream;
-  stream.output = config.output;
   std::string error;
   if (!stream.session.Open(config, &error)) {
     bool settings = error.rfind("settings:", 0) == 0;
@@ -177,7 +189,7 @@ gboolean Start(GstBaseSrc* base) {
     stream.session.Close();
     return FALSE;
   }
-  if (!ReadFirstImage(self, stream)) {
+  if (!ReadFirstImage(self, config.output)) {
     stream.session.Close();
     return FALSE;
   }
@@ -185,19 +197,18 @@ gboolean Start(GstBaseSrc* base) {
 }
 
 gboolean Stop(GstBaseSrc* base) {
-  Stream& stream = StateOf(base).stream;
-  stream.session.Close();
-  stream.hasPending = false;
-  stream.pending = orvexgst::Image{};
-  stream.width = stream.height = 0;
-  stream.rate = 0;
+  State& s = StateOf(base);
+  s.stream.session.Close();
+  s.stream.hasPending = false;
+  s.stream.pending = orvexgst::Image{};
+  s.SetShape(Shape{});
   return TRUE;
 }
 
 GstCaps* GetCaps(GstBaseSrc* base, GstCaps* filter) {
-  const Stream& stream = StateOf(base).stream;
-  GstCaps* caps = stream.width ? orvexgst::CapsFor(stream.output, stream.width, stream.height, stream.rate)
-                               : gst_pad_get_pad_template_caps(GST_BASE_SRC_PAD(base));
+  Shape shape = StateOf(base).CurrentShape();
+  GstCaps* caps = shape.width ? orvexgst::CapsFor(shape.output, shape.width, shape.height, shape.rate)
+                              : gst_pad_get_pad_template_caps(GST_BASE_SRC_PAD(base));
   if (filter) {
     GstCaps* both = gst_caps_intersect_full(filter, caps, GST_CAPS_INTERSECT_FIRST);
     gst_caps_unref(caps);
@@ -236,7 +247,7 @@ GstClockTime FrameDuration(double rate) {
 gboolean Query(GstBaseSrc* base, GstQuery* query) {
   if (GST_QUERY_TYPE(query) != GST_QUERY_LATENCY) return GST_BASE_SRC_CLASS(gst_orvex_src_parent_class)->query(base, query);
   // A frame is stamped when its acquisition is complete: one acquisition late.
-  GstClockTime duration = FrameDuration(StateOf(base).stream.rate);
+  GstClockTime duration = FrameDuration(StateOf(base).CurrentShape().rate);
   gst_query_set_latency(query, TRUE, GST_CLOCK_TIME_IS_VALID(duration) ? duration : 0, GST_CLOCK_TIME_NONE);
   return TRUE;
 }
@@ -283,15 +294,14 @@ GstFlowReturn NextImage(GstOrvexSrc* self, orvexgst::Image* image) {
 }
 
 // A changed shape or timing renegotiates before the frame goes out.
-bool FollowShape(GstBaseSrc* base, const orvexgst::Image& image) {
-  Stream& stream = StateOf(base).stream;
-  double rate = stream.session.AcquisitionRate();
-  if (image.width == stream.width && image.height == stream.height && rate == stream.rate) return true;
-  GST_INFO_OBJECT(base, "shape %ux%u -> %ux%u, rate %g -> %g", stream.width, stream.height, image.width,
-                  image.height, stream.rate, rate);
-  stream.width = image.width;
-  stream.height = image.height;
-  stream.rate = rate;
+bool FollowShape(GstBaseSrc* base, const orvexgst::Image& image, Shape* shape) {
+  State& s = StateOf(base);
+  Shape current = s.CurrentShape();
+  *shape = {current.output, image.width, image.height, s.stream.session.AcquisitionRate()};
+  if (shape->width == current.width && shape->height == current.height && shape->rate == current.rate) return true;
+  GST_INFO_OBJECT(base, "shape %ux%u -> %ux%u, rate %g -> %g", current.width, current.height, shape->width,
+                  shape->height, current.rate, shape->rate);
+  s.SetShape(*shape);
   return gst_base_src_negotiate(base);
 }
 
@@ -306,14 +316,15 @@ GstFlowReturn Create(GstPushSrc* push, GstBuffer** out) {
   if (flow != GST_FLOW_OK) return flow;
   GstClockTime captured = RunningTimeNow(GST_ELEMENT(push));
   if (s.flushing) return GST_FLOW_FLUSHING;
-  if (!FollowShape(base, image)) return GST_FLOW_NOT_NEGOTIATED;
+  Shape shape;
+  if (!FollowShape(base, image, &shape)) return GST_FLOW_NOT_NEGOTIATED;
 
-  std::vector<uint8_t> bytes = orvexgst::FrameBytes(image, s.stream.output, s.stream.floats, s.stream.stride);
+  std::vector<uint8_t> bytes = orvexgst::FrameBytes(image, shape.output, s.stream.floats, s.stream.stride);
   GstBuffer* buffer = gst_buffer_new_allocate(nullptr, bytes.size(), nullptr);
   gst_buffer_fill(buffer, 0, bytes.data(), bytes.size());
   GST_BUFFER_PTS(buffer) = captured;
   GST_BUFFER_DTS(buffer) = GST_CLOCK_TIME_NONE;
-  GST_BUFFER_DURATION(buffer) = FrameDuration(s.stream.rate);
+  GST_BUFFER_DURATION(buffer) = FrameDuration(shape.rate);
   GST_BUFFER_OFFSET(buffer) = image.counter;
   GST_BUFFER_OFFSET_END(buffer) = guint64(image.counter) + 1;
   *out = buffer;

@@ -46,6 +46,11 @@ bool CameraSession::Open(const SessionConfig& config, std::string* error) {
   config_ = config;
   InstallLibraryMessageRouter();
   TakeLastLibraryText();
+  // The serial becomes one token of the open string; it must not add others.
+  if (config.serial.find_first_of(" \t\n=") != std::string::npos) {
+    *error = "\"" + config.serial + "\" is not a serial number";
+    return false;
+  }
   uint32_t mode = config.replay.empty() ? QV_OPEN_USB : QV_OPEN_STREAM;
   std::string target = config.replay.empty() ? config.openString : config.replay;
   if (config.replay.empty() && !config.serial.empty()) target += " serial=" + config.serial;

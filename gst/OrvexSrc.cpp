@@ -245,7 +245,8 @@ GstClockTime FrameDuration(double rate) {
 }
 
 gboolean Query(GstBaseSrc* base, GstQuery* query) {
-  if (GST_QUERY_TYPE(query) != GST_QUERY_LATENCY) return GST_BASE_SRC_CLASS(gst_orvex_src_parent_class)->query(base, query);
+  if (GST_QUERY_TYPE(query) != GST_QUERY_LATENCY)
+    return GST_BASE_SRC_CLASS(gst_orvex_src_parent_class)->query(base, query);
   // A frame is stamped when its acquisition is complete: one acquisition late.
   GstClockTime duration = FrameDuration(StateOf(base).CurrentShape().rate);
   gst_query_set_latency(query, TRUE, GST_CLOCK_TIME_IS_VALID(duration) ? duration : 0, GST_CLOCK_TIME_NONE);

@@ -142,6 +142,19 @@ TEST_F(OrvexSrcTest, ReplayDeliversTheRecordingThenEndOfStream) {
   std::remove(path.c_str());
 }
 
+TEST_F(OrvexSrcTest, SerialPicksTheCamera) {
+  // The second camera counts its acquisitions from 5000, so its frames are recognisable.
+  Configure("fpga = configured\ncameras = 2\n[camera 1]\nserial = K7-0815\nacquisitions = 5000\n");
+  Pipeline p(Source(kA16Z16, "serial=K7-0815") + " ! appsink name=out sync=false");
+  ASSERT_NE(p.Play(), GST_STATE_CHANGE_FAILURE);
+  Frame frame;
+  ASSERT_TRUE(p.Pull("out", &frame)) << p.WaitForErrorOrEos(0);
+  EXPECT_GE(frame.offset, 5000u);
+  Pipeline unknown(Source(kA16Z16, "serial=K7-0816") + " ! fakesink");
+  EXPECT_EQ(unknown.Play(), GST_STATE_CHANGE_FAILURE);
+  EXPECT_NE(unknown.WaitForErrorOrEos(5 * GST_SECOND).find("No camera"), std::string::npos);
+}
+
 TEST_F(OrvexSrcTest, MissingOrUnpluggedCameraStopsThePipelineWithAnError) {
   Configure("cameras = 0\n");
   {

@@ -19,7 +19,7 @@ struct CloudArgs {
   bool binary = true;
   _K7Hlp_extractMode method = K7Hlp_extractCentroid;
   float threshold = 1.5f;
-  std::string ztag;          // scale z through this zTag table
+  std::string ztag;            // scale z through this zTag table
   uint32_t countScale = 1000;  // else through the position counter, counts per unit x 1000
   bool frames = false;         // or leave z in frames
 };

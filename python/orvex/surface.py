@@ -11,6 +11,7 @@ import numpy as np
 
 from . import _lib
 from .errors import OrvexError
+from .ply import write_ply
 
 
 class Param(Structure):
@@ -140,7 +141,6 @@ class PointCloud:
         self.comments = comments
 
     def write_ply(self, path, binary=True):
-        from .ply import write_ply
         write_ply(path, self.points, self.comments, binary)
 
 
@@ -181,6 +181,8 @@ def point_cloud(camera, method="centroid", threshold=1.5, ztag=None, count_scale
     `count_scale`), else left in frames, as the comments say. Pixels without a
     value are left out.
     """
+    if count_scale < 1000:
+        raise ValueError("count_scale is counts per unit x 1000, at least 1000")
     _, surface, amplitude_record, _ = _extract_records(camera, method, threshold)
     amplitude, extracted = amplitude_record.image(), surface.image()
     record, z_unit = _scale_depth(surface, amplitude, ztag, count_scale, frames)
@@ -192,5 +194,5 @@ def point_cloud(camera, method="centroid", threshold=1.5, ztag=None, count_scale
     else:
         pitch, xy_unit = (1, 1), "x, y: pixels (the system description gives no pixel pitch)"
     points = cloud_from_images(record.image(), extracted, amplitude, pitch)
-    comments = ['Orvex point cloud', xy_unit, z_unit, "amplitude: lock-in amplitude of the pixel"]
+    comments = ["Orvex point cloud", xy_unit, z_unit, "amplitude: lock-in amplitude of the pixel"]
     return PointCloud(points, comments)

@@ -68,6 +68,7 @@ int CmdSet(const Options& options);
 int CmdAcquire(const Options& options);
 int CmdReplay(const Options& options);
 int CmdSnapshot(const Options& options);
+int CmdCloud(const Options& options);
 int CmdEeprom(const Options& options);
 int CmdSerial(const Options& options);
 

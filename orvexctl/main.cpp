@@ -30,6 +30,8 @@ const Command kCommands[] = {
     {"snapshot", CmdSnapshot, "snapshot [-o DIR] [-m METHOD]",
      "Acquire, process and extract a surface; write surface.png, amplitude.png and their CSV files to DIR\n"
      "  (default .). METHOD for window-mode data: threshold, centroid (default) or phase."},
+    {"cloud", CmdCloud, "cloud -o FILE.ply [--ascii] [-m METHOD] [--ztag FILE | --count-scale N | --frames]",
+     "Acquire and write the surface as 3-D points (x, y from the pixel pitch, z scaled, amplitude) to a PLY file."},
     {"eeprom", CmdEeprom, "eeprom dump [FILE] | eeprom write FILE.iic",
      "Read the controller's 16 KiB boot EEPROM (hex dump, or save to FILE), or write a firmware image to it."},
     {"serial", CmdSerial, "serial get | serial set TEXT", "Read the camera's serial number, or write a new one."},

@@ -26,4 +26,10 @@ system="${1:-sys=k7cam_tq20}"
 "$work/surface-pc" "$system"
 # The installed programs find the installed libraries by themselves.
 LD_LIBRARY_PATH="$root/build/emulator" "$prefix/bin/orvexctl" -s "$system" info >/dev/null
+# The installed GStreamer plug-in, found where GStreamer looks in a prefix.
+plugin=$(find "$prefix/lib" -path '*/gstreamer-1.0/libgstorvex.so' | head -n 1)
+if [ -n "$plugin" ] && command -v gst-launch-1.0 >/dev/null; then
+  LD_LIBRARY_PATH="$root/build/emulator" GST_PLUGIN_PATH="$(dirname "$plugin")" GST_REGISTRY="$work/registry.bin" \
+    gst-launch-1.0 -q orvexsrc open-string="$system" settings="CamMode=A16Z16" num-buffers=2 ! fakesink
+fi
 echo "install test passed"

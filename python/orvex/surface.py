@@ -11,6 +11,7 @@ import numpy as np
 
 from . import _lib
 from .errors import OrvexError
+from .ply import write_ply
 
 
 class Param(Structure):
@@ -91,12 +92,8 @@ def _check(call, status):
         raise OrvexError(call, status, text.decode("latin-1") if text else None)
 
 
-def extract(camera, method="centroid", threshold=1.5):
-    """Processes the acquisition in slot 0 and extracts (surface, amplitude, phase).
-
-    The camera must deliver A16Z16 (CamMode 4 or 7) or window-mode (CamMode 5) data.
-    Surface in frame units; phase is None for A16Z16 data.
-    """
+def _extract_records(camera, method, threshold):
+    """Processes the acquisition in slot 0; the raw, surface, amplitude and phase records."""
     lib = _lib.orvex()
     handle = camera.handle
     raw = lib.QV_GetCamData(handle, 0, 0, None)
@@ -116,6 +113,16 @@ def extract(camera, method="centroid", threshold=1.5):
     value = c_float(threshold)
     _check("K7Hlp_extractSurface", f["extractSurface3"](raw_record.ptr, _METHODS[method], ctypes.byref(value),
                                                         surface.ptr, amplitude.ptr, phase.ptr))
+    return raw_record, surface, amplitude, phase
+
+
+def extract(camera, method="centroid", threshold=1.5):
+    """Processes the acquisition in slot 0 and extracts (surface, amplitude, phase).
+
+    The camera must deliver A16Z16 (CamMode 4 or 7) or window-mode (CamMode 5) data.
+    Surface in frame units; phase is None for A16Z16 data.
+    """
+    _, surface, amplitude, phase = _extract_records(camera, method, threshold)
     return surface.image(), amplitude.image(), phase.image()
 
 
@@ -123,3 +130,69 @@ def version():
     words = (c_uint16 * 4)()
     _check("K7Hlp_getVersion", k7hlp()["getVersion"](words))
     return (words[3], words[2], words[1], words[0])
+
+
+class PointCloud:
+    """Points of one acquisition: `points` is an (N, 4) float32 array of x, y, z and
+    amplitude; `comments` says the units (the PLY writer puts them into the file)."""
+
+    def __init__(self, points, comments):
+        self.points = points
+        self.comments = comments
+
+    def write_ply(self, path, binary=True):
+        write_ply(path, self.points, self.comments, binary)
+
+
+def cloud_from_images(depth, surface, amplitude, pitch):
+    """Points of the pixels with a value (finite surface and depth, amplitude above 0):
+    x and y are column and row times the pixel pitch (x, y)."""
+    rows, cols = np.indices(surface.shape)
+    valid = np.isfinite(surface) & np.isfinite(depth) & (amplitude > 0)
+    return np.stack([cols[valid] * np.float32(pitch[0]), rows[valid] * np.float32(pitch[1]), depth[valid],
+                     amplitude[valid]], axis=1).astype(np.float32)
+
+
+def _scale_depth(surface, amplitude, ztag, count_scale, frames):
+    """z through the zTag table or the position counter, else frames: (record, unit comment)."""
+    image = surface.image()
+    values = np.ctypeslib.as_array(ctypes.cast(surface.data.data, POINTER(c_float)), shape=(image.size,))
+    # Pixels without a value must not make the scaling fail; they are left out anyway.
+    values[~(np.isfinite(image) & (amplitude > 0)).ravel()] = 0.0
+    if frames:
+        return surface, "z: frames (surface position, not scaled)"
+    scaled = Record()
+    if ztag is not None:
+        path = ctypes.create_string_buffer(str(ztag).encode())
+        _check("K7Hlp_scaleSurface", k7hlp()["scaleSurface"](surface.ptr, scaled.ptr, 0, path))
+        return scaled, "z: units of the zTag table %s" % ztag
+    scale = c_uint32(count_scale)
+    if k7hlp()["scaleSurface"](surface.ptr, scaled.ptr, 1, ctypes.byref(scale)) == 0:
+        return scaled, "z: position counter counts / %d (count scale %d)" % (count_scale // 1000, count_scale)
+    return surface, "z: frames (surface position; the acquisition has no usable position counter)"
+
+
+def point_cloud(camera, method="centroid", threshold=1.5, ztag=None, count_scale=1000, frames=False):
+    """The acquisition in slot 0 as 3-D points in physical units.
+
+    x and y come from the sensor's pixel pitch in the system description
+    (micrometres); z is the surface scaled through the zTag table `ztag`, else
+    through the acquisition's position counter (counts per unit x 1000 in
+    `count_scale`), else left in frames, as the comments say. Pixels without a
+    value are left out.
+    """
+    if count_scale < 1000:
+        raise ValueError("count_scale is counts per unit x 1000, at least 1000")
+    _, surface, amplitude_record, _ = _extract_records(camera, method, threshold)
+    amplitude, extracted = amplitude_record.image(), surface.image()
+    record, z_unit = _scale_depth(surface, amplitude, ztag, count_scale, frames)
+    sensor = camera.system_description().get("sensor") or {}
+    pitch = sensor.get("pixPitch") or [0, 0]
+    if pitch[0] > 0 and pitch[1] > 0:
+        xy_unit = "x, y: micrometres (column and row times the pixel pitch %g x %g of sensor %s)" % (
+            pitch[0], pitch[1], sensor.get("id"))
+    else:
+        pitch, xy_unit = (1, 1), "x, y: pixels (the system description gives no pixel pitch)"
+    points = cloud_from_images(record.image(), extracted, amplitude, pitch)
+    comments = ["Orvex point cloud", xy_unit, z_unit, "amplitude: lock-in amplitude of the pixel"]
+    return PointCloud(points, comments)

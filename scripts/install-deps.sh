@@ -10,6 +10,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   libgtk-3-dev xvfb xauth
   clang libclang-rt-14-dev
+  libtsan2
   libpng-dev
   python3 python3-numpy
   valgrind

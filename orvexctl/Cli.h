@@ -70,5 +70,6 @@ int CmdReplay(const Options& options);
 int CmdSnapshot(const Options& options);
 int CmdEeprom(const Options& options);
 int CmdSerial(const Options& options);
+int CmdMulti(const Options& options);
 
 }  // namespace orvexctl

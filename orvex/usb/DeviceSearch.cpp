@@ -23,8 +23,8 @@ constexpr Identity kAcceptedIdentities[] = {{0x0852, 0x0081}, {0x04B4, 0x8613}, 
 // the entries of devices that went away. Every rescan, every walk of the list
 // and every look at an entry holds this lock, so that a search in one thread
 // never frees or rewrites what another thread is walking. The transfers of
-// open systems never take it; only a search's own short requests to devices
-// nobody has claimed (serial strings, configuration) run under it.
+// open systems never take it; only a search's own short control requests
+// (serial strings, configuration and claim of a candidate) run under it.
 std::mutex g_busListLock;
 
 int ParseSignedDecimal(const char* text) {

@@ -71,5 +71,6 @@ int CmdSnapshot(const Options& options);
 int CmdCloud(const Options& options);
 int CmdEeprom(const Options& options);
 int CmdSerial(const Options& options);
+int CmdMulti(const Options& options);
 
 }  // namespace orvexctl

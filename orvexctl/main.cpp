@@ -34,6 +34,9 @@ const Command kCommands[] = {
      "Acquire and write the surface as 3-D points (x, y from the pixel pitch, z scaled, amplitude) to a PLY file."},
     {"eeprom", CmdEeprom, "eeprom dump [FILE] | eeprom write FILE.iic",
      "Read the controller's 16 KiB boot EEPROM (hex dump, or save to FILE), or write a firmware image to it."},
+    {"multi", CmdMulti, "multi [-n COUNT] [SERIAL...]",
+     "Acquire COUNT times (default 100) from several cameras at once, one thread each, and print per-camera\n"
+     "  and total rates. The cameras are the SERIALs given (default: every camera listed)."},
     {"serial", CmdSerial, "serial get | serial set TEXT", "Read the camera's serial number, or write a new one."},
 };
 

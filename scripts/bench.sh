@@ -10,7 +10,7 @@ cd "$(dirname "$0")/.."
 
 repetitions=${1:-5}
 filter=${2:-.}
-benches=(process acquire k7hlp pipeline)
+benches=(process acquire k7hlp pipeline multicam)
 
 cmake -S . -B build-bench -DORVEX_BUILD_BENCH=ON -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build build-bench -j "$(nproc)" --target orvex_emulator "${benches[@]/#/bench_}"

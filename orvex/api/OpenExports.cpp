@@ -9,23 +9,6 @@ using namespace orvex;
 
 namespace {
 
-CPelSys* LastOpenSystem() {
-  CPelSys* last = FirstOpenSystem();
-  while (last && last->next) last = last->next;
-  return last;
-}
-
-// An open that ends by an exception has not handed out what it built so far:
-// close every system appended behind `last` (all of them when it is null).
-void CloseSystemsAfter(CPelSys* last) {
-  CPelSys* system = last ? last->next : FirstOpenSystem();
-  while (system) {
-    CPelSys* next = system->next;
-    CloseSystem(system);
-    system = next;
-  }
-}
-
 CPelSys* OpenForMode(uint32_t mode, const char* openString) {
   switch (mode) {
     case QV_OPEN_USB:
@@ -44,12 +27,14 @@ QV_API int32_t QV_Open(QV_Handle* handle, uint32_t mode, const char* openString)
   // Without a place for the handle the system could never be closed.
   if (!handle) return 0;
   return Guarded("QV_Open", int32_t{0}, [&]() -> int32_t {
-    CPelSys* last = LastOpenSystem();
+    // An open that ends by an exception has not handed out what it built so
+    // far; other threads' systems opened meanwhile stay untouched.
+    OpenTransaction open;
     CPelSys* system = nullptr;
     try {
       system = OpenForMode(mode, openString);
     } catch (...) {
-      CloseSystemsAfter(last);
+      open.CloseAppended();
       throw;
     }
     *handle = system;

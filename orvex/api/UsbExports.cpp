@@ -20,11 +20,11 @@ namespace {
 // "no device" and the first available one is used.
 usb_dev_handle* KnownDevice(usb_dev_handle* candidate) {
   if (!candidate) return nullptr;
-  for (CPelSys* system = FirstOpenSystem(); system; system = system->next) {
-    const CPelCam& camera = *system->camera;
-    if (camera.interfaceKind == kUsbDevice && camera.usb && camera.usb->device == candidate) return candidate;
-  }
-  return nullptr;
+  const bool held = AnyOpenSystem([candidate](const CPelSys& system) {
+    const CPelCam& camera = *system.camera;
+    return camera.interfaceKind == kUsbDevice && camera.usb && camera.usb->device == candidate;
+  });
+  return held ? candidate : nullptr;
 }
 
 int32_t BulkTransfer(bool read, QV_Handle handle, uint32_t endpoint, void* buffer, uint32_t length) {

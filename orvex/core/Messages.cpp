@@ -4,6 +4,7 @@
 #include <cstdarg>
 #include <cstdio>
 #include <memory>
+#include <mutex>
 
 #include "platform/DebugOutput.h"
 #include "platform/DesktopBackend.h"
@@ -11,10 +12,14 @@
 namespace orvex {
 namespace {
 
-QV_Callback g_callback = &DefaultCallback;
-// Owned; a plain pointer so that it outlives static destruction order questions.
+// Read once per report and called without any lock held, so a callback may
+// run on several threads at once and may itself install another callback.
+std::atomic<QV_Callback> g_callback{&DefaultCallback};
+// Owned; a plain pointer so that it outlives static destruction order
+// questions. Reports from several threads share the one window.
 IProgressWindow* g_progress = nullptr;
 std::atomic<StreamEndHandler> g_streamEnd{nullptr};
+std::mutex g_progressLock;
 
 void ShowTextMessage(uint32_t value, const char* text) {
   const char* body = text ? text : "";
@@ -40,10 +45,16 @@ void ShowTextMessage(uint32_t value, const char* text) {
   }
 }
 
+void DestroyProgressWindowLocked() {
+  delete g_progress;
+  g_progress = nullptr;
+}
+
 void UpdateProgress(uint32_t value, const char* text) {
+  std::lock_guard<std::mutex> lock(g_progressLock);
   uint32_t action = value & 0xFFFF;
   if (action == QV_PROGRESS_CLOSE) {
-    DestroyProgressWindow();
+    DestroyProgressWindowLocked();
     return;
   }
   if (!g_progress) {
@@ -79,22 +90,20 @@ int32_t DefaultCallback(QV_Handle handle, uint32_t kind, uint32_t value, const c
 }
 
 void DestroyProgressWindow() {
-  delete g_progress;
-  g_progress = nullptr;
+  std::lock_guard<std::mutex> lock(g_progressLock);
+  DestroyProgressWindowLocked();
 }
 
 void SetStreamEndHandler(StreamEndHandler handler) { g_streamEnd.store(handler); }
 
-QV_Callback CurrentCallback() { return g_callback; }
+QV_Callback CurrentCallback() { return g_callback.load(); }
 
-QV_Callback InstallCallback(QV_Callback callback) {
-  QV_Callback previous = g_callback;
-  g_callback = callback ? callback : &DefaultCallback;
-  return previous;
-}
+// One exchange, so that two threads installing at once each get the callback
+// the other replaced and a chain built from the results loses no link.
+QV_Callback InstallCallback(QV_Callback callback) { return g_callback.exchange(callback ? callback : &DefaultCallback); }
 
 void Notify(QV_Handle handle, uint32_t kind, uint32_t value, const char* text) {
-  g_callback(handle, kind, value, text);
+  g_callback.load()(handle, kind, value, text);
 }
 
 void ReportText(QV_Handle handle, uint32_t value, const char* format, ...) {

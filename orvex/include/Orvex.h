@@ -7,6 +7,17 @@
  *
  * Records handed out (_SysDesc, _RegDesc, _CamData) are single blocks with their
  * texts inside; the library owns them unless noted otherwise.
+ *
+ * Threads: any number of systems may be used at the same time, each from its
+ * own thread; one system is used by one thread at a time (the application
+ * serialises calls on the same handle, QV_Close included). QV_Open,
+ * QV_GetSerials, QV_SetCallback and QV_GetVersion may run in any thread at any
+ * time (LV_Init closes every system, so it belongs before the camera threads);
+ * device searches are serialised inside the library, the transfers of
+ * different systems run in parallel. A handle closed by one thread
+ * is answered as an illegal handle in every other. The callback runs on the
+ * thread whose call caused the report, so it may run on several threads at
+ * once; it must return quickly, since that thread's camera waits for it.
  */
 #ifndef ORVEX_H
 #define ORVEX_H

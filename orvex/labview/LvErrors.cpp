@@ -60,14 +60,17 @@ QV_API int32_t LV_Init(void) {
 // would overwrite the very message asked for.
 QV_API int32_t LV_ErrHandling(LV_ErrorCluster* error, QV_Handle handle, const char* prefix) {
   return Guarded("LV_ErrHandling", int32_t{lv::kArgErr}, [&]() -> int32_t {
-    lv::StoredMessage* store = lv::MessageStore();
-    if (!store || store->Empty() || !lv::BelongsTo(*store, handle)) return lv::kNoErr;
-    if (!error) return lv::kArgErr;
+    bool belongs = false;
+    // Without a cluster the message stays for a later call that brings one.
+    auto wanted = [&](const lv::StoredMessage& stored) {
+      belongs = lv::BelongsTo(stored, handle);
+      return belongs && error;
+    };
+    lv::StoredMessage message;
+    if (!lv::TakeStoredMessage(wanted, message)) return belongs ? lv::kArgErr : lv::kNoErr;
     error->status = 1;
     error->code = lv::kLibraryErrorCode;
-    std::string source = lv::ErrorSource(prefix, store->text);
-    *store = lv::StoredMessage{};
-    return lv::WriteString(&error->source, source);
+    return lv::WriteString(&error->source, lv::ErrorSource(prefix, message.text));
   });
 }
 

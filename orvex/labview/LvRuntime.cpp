@@ -2,6 +2,8 @@
 
 #include <dlfcn.h>
 
+#include <mutex>
+
 #include "core/Messages.h"
 
 namespace orvex::lv {
@@ -16,8 +18,11 @@ struct Runtime {
   bool Bound() const { return resize && handleSize; }
 };
 
+// LabVIEW calls in from several threads of its own; the first binding and
+// SetLVRTModule must not tear the pair apart.
 void* g_module = nullptr;
 Runtime g_runtime;
+std::mutex g_runtimeLock;
 
 // The platform's LabVIEW run-time libraries, full run-time first.
 constexpr const char* kRuntimeLibraries[] = {"liblvrt.so", "liblvffrt.so"};
@@ -51,29 +56,33 @@ Runtime LookUp() {
 
 // A process without LabVIEW must keep running: every call that needs the
 // run-time reports and fails instead.
-const Runtime* Bind() {
-  if (!g_runtime.Bound()) g_runtime = LookUp();
-  if (g_runtime.Bound()) return &g_runtime;
+Runtime Bind() {
+  {
+    std::lock_guard<std::mutex> lock(g_runtimeLock);
+    if (!g_runtime.Bound()) g_runtime = LookUp();
+    if (g_runtime.Bound()) return g_runtime;
+  }
   ReportText(nullptr, kMsgLabViewWarning,
              "LV_RT: LabVIEW run-time not found (NumericArrayResize, DSGetHandleSize); call SetLVRTModule");
-  return nullptr;
+  return {};
 }
 
 }  // namespace
 
 void SetRuntimeModule(void* module) {
+  std::lock_guard<std::mutex> lock(g_runtimeLock);
   g_module = module;
   g_runtime = {};
 }
 
 LV_MgErr NumericArrayResize(int32_t typeCode, int32_t numDims, LV_Handle* handle, size_t elements) {
-  const Runtime* runtime = Bind();
-  return runtime ? runtime->resize(typeCode, numDims, handle, elements) : kNotSupported;
+  const Runtime runtime = Bind();
+  return runtime.Bound() ? runtime.resize(typeCode, numDims, handle, elements) : kNotSupported;
 }
 
 int32_t GetHandleSize(LV_Handle handle) {
-  const Runtime* runtime = Bind();
-  return runtime ? runtime->handleSize(handle) : -1;
+  const Runtime runtime = Bind();
+  return runtime.Bound() ? runtime.handleSize(handle) : -1;
 }
 
 }  // namespace orvex::lv

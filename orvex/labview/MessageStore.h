@@ -1,8 +1,10 @@
 // The LabVIEW message store: the last text message and the system it came
-// from, kept until LV_ErrHandling collects it.
+// from, kept until LV_ErrHandling collects it. Messages may arrive from
+// several threads at once; every access copies under the store's lock.
 #pragma once
 
 #include <cstdint>
+#include <functional>
 
 #include "Orvex.h"
 
@@ -18,8 +20,11 @@ struct StoredMessage {
 
 // Creates (or recreates) the empty store.
 void ResetMessageStore();
-// Null before the first LV_Init.
-StoredMessage* MessageStore();
+
+// Hands out the stored message and empties the store when wanted accepts it;
+// false (store unchanged) when the store is empty, not created yet (before the
+// first LV_Init) or the message is not wanted. One caller wins a message.
+bool TakeStoredMessage(const std::function<bool(const StoredMessage&)>& wanted, StoredMessage& taken);
 
 // Installed as the library's callback by LV_Init: text messages go into the
 // store, everything else to the default callback.

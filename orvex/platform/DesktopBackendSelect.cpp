@@ -1,7 +1,9 @@
 #include <dlfcn.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cstdlib>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -12,8 +14,10 @@ namespace orvex {
 namespace {
 
 // Plain pointers: the library's state must stay valid until its own unload
-// handler has run, whatever order static destructors take.
-IDesktopBackend* g_backend = nullptr;
+// handler has run, whatever order static destructors take. The first report
+// may come from several threads at once; exactly one of them creates it.
+std::atomic<IDesktopBackend*> g_backend{nullptr};
+std::mutex g_backendCreation;
 
 bool IsSet(const char* name) {
   const char* value = std::getenv(name);
@@ -77,14 +81,15 @@ IDesktopBackend* LoadDesktopPlugin(const char* path) {
 }
 
 IDesktopBackend& Desktop() {
-  if (!g_backend) g_backend = CreateAutomaticBackend();
-  return *g_backend;
+  if (IDesktopBackend* backend = g_backend.load()) return *backend;
+  std::lock_guard<std::mutex> lock(g_backendCreation);
+  if (!g_backend.load()) g_backend.store(CreateAutomaticBackend());
+  return *g_backend.load();
 }
 
 IDesktopBackend* ReplaceDesktopBackend(IDesktopBackend* backend) {
-  IDesktopBackend* previous = g_backend;
-  g_backend = backend;
-  return previous;
+  std::lock_guard<std::mutex> lock(g_backendCreation);
+  return g_backend.exchange(backend);
 }
 
 }  // namespace orvex

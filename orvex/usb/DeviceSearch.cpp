@@ -2,6 +2,7 @@
 
 #include <climits>
 #include <cstring>
+#include <mutex>
 
 #include "usb/UsbLibrary.h"
 
@@ -17,6 +18,14 @@ struct Identity {
   uint16_t vendorId, productId;
 };
 constexpr Identity kAcceptedIdentities[] = {{0x0852, 0x0081}, {0x04B4, 0x8613}, {0x1481, 0x0004}};
+
+// libusb-0.1 keeps one bus list per process: a rescan relinks it and frees
+// the entries of devices that went away. Every rescan, every walk of the list
+// and every look at an entry holds this lock, so that a search in one thread
+// never frees or rewrites what another thread is walking. The transfers of
+// open systems never take it; only a search's own short control requests
+// (serial strings, configuration and claim of a candidate) run under it.
+std::mutex g_busListLock;
 
 int ParseSignedDecimal(const char* text) {
   long long value = 0;
@@ -71,6 +80,8 @@ bool ConfigureAndClaim(usb_dev_handle* device) {
 
 template <class Accept>
 usb_dev_handle* FirstDevice(Accept&& accept) {
+  std::lock_guard<std::mutex> lock(g_busListLock);
+  DebugScope debug(accept.loud);
   if (!Rescan()) return nullptr;
   for (usb_bus* bus = Usb().get_busses(); bus; bus = bus->next) {
     for (struct usb_device* dev = bus->devices; dev; dev = dev->next) {
@@ -85,6 +96,16 @@ usb_dev_handle* FirstDevice(Accept&& accept) {
     }
   }
   return nullptr;
+}
+
+// A copy, taken while no rescan can free the entry behind the handle.
+bool DescriptorOf(usb_dev_handle* device, usb_device_descriptor& descriptor) {
+  if (!device) return false;
+  std::lock_guard<std::mutex> lock(g_busListLock);
+  struct usb_device* dev = Usb().device(device);
+  if (!dev) return false;
+  descriptor = dev->descriptor;
+  return true;
 }
 
 }  // namespace
@@ -125,32 +146,33 @@ bool IsAcceptedIdentity(uint16_t vendorId, uint16_t productId) {
 }
 
 bool IsBareController(usb_dev_handle* device) {
-  struct usb_device* dev = device ? Usb().device(device) : nullptr;
-  return dev && dev->descriptor.idVendor == 0x04B4 && dev->descriptor.idProduct == 0x8613;
+  usb_device_descriptor descriptor{};
+  return DescriptorOf(device, descriptor) && descriptor.idVendor == 0x04B4 && descriptor.idProduct == 0x8613;
 }
 
 usb_dev_handle* FindCameraDevice(const DeviceSelection& selection) {
   struct Accept {
     const DeviceSelection& selection;
+    bool loud;
     bool Identity(const usb_device_descriptor& d) const { return IsAcceptedIdentity(d.idVendor, d.idProduct); }
     bool Device(usb_dev_handle* device, const usb_device_descriptor& d) const {
       return !selection.filterBySerial || SerialMatches(device, d, selection);
     }
   };
-  DebugScope debug(selection.verbose != 0);
-  return FirstDevice(Accept{selection});
+  return FirstDevice(Accept{selection, selection.verbose != 0});
 }
 
 usb_dev_handle* FirstAvailableDevice() {
   struct Accept {
+    bool loud = true;
     bool Identity(const usb_device_descriptor&) const { return true; }
     bool Device(usb_dev_handle*, const usb_device_descriptor&) const { return true; }
   };
-  DebugScope debug(true);
   return FirstDevice(Accept{});
 }
 
 uint32_t ListSerials(char* buffer) {
+  std::lock_guard<std::mutex> lock(g_busListLock);
   if (!Rescan()) return 0;
   uint32_t count = 0;
   for (usb_bus* bus = Usb().get_busses(); bus; bus = bus->next) {
@@ -177,10 +199,10 @@ uint32_t ListSerials(char* buffer) {
 }
 
 std::string ReadSerialString(usb_dev_handle* device) {
-  struct usb_device* dev = device ? Usb().device(device) : nullptr;
-  if (!dev) return {};
+  usb_device_descriptor descriptor{};
+  if (!DescriptorOf(device, descriptor)) return {};
   char reply[kShortSerialReply];
-  int length = ReadSerialDescriptor(device, dev->descriptor, reply, sizeof reply);
+  int length = ReadSerialDescriptor(device, descriptor, reply, sizeof reply);
   return SerialFromStringDescriptor(reply, length, 16);
 }
 

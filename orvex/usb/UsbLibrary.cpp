@@ -2,6 +2,9 @@
 
 #include <dlfcn.h>
 
+#include <atomic>
+#include <mutex>
+
 #include "core/Messages.h"
 
 namespace orvex {
@@ -9,8 +12,12 @@ namespace {
 
 constexpr const char* kLibraryName = "libusb-0.1.so.4";
 
+// Written once under g_bindLock before g_loaded turns true, read-only after.
 UsbApi g_api{};
-bool g_loaded = false;
+std::atomic<bool> g_loaded{false};
+// usb_init must run once although several threads may open their first
+// camera at the same moment.
+std::mutex g_bindLock;
 bool g_initialised = false;
 
 template <class Fn>
@@ -36,25 +43,30 @@ bool BindAll(void* library, UsbApi& api) {
 }  // namespace
 
 int LoadUsbLibrary() {
-  if (g_loaded) return 0;
+  if (g_loaded.load()) return 0;
+  std::unique_lock<std::mutex> lock(g_bindLock);
+  if (g_loaded.load()) return 0;
   // The library stays loaded for the life of the process: device handles
   // and the bus list it hands out must never dangle.
   void* library = dlopen(kLibraryName, RTLD_NOW | RTLD_LOCAL);
   UsbApi api{};
   if (!library || !BindAll(library, api)) {
     if (library) dlclose(library);
+    lock.unlock();  // the report may reach the application's callback
     Notify(nullptr, QV_MSG_TEXT, kMsgOpenWarning, "libusb0 Load Library failed!");
     return -1;
   }
   g_api = api;
-  g_loaded = true;
+  g_loaded.store(true);
   return 0;
 }
 
 const UsbApi& Usb() { return g_api; }
 
 void InitUsbOnce() {
-  if (!g_loaded || g_initialised) return;
+  if (!g_loaded.load()) return;
+  std::lock_guard<std::mutex> lock(g_bindLock);
+  if (g_initialised) return;
   g_api.init();
   g_initialised = true;
 }

@@ -239,11 +239,15 @@ class Camera:
         if not record:
             raise OrvexError("QV_GetCamData", 0, "slot %d is empty" % slot)
         r = record.contents
-        data = ctypes.string_at(r.data, r.size)
+        # A view of the library's block: the one copy below is numpy's, which
+        # runs without the GIL, so other Python threads go on meanwhile.
+        data = np.zeros(0, dtype=np.uint8)
+        if r.size and r.data:
+            data = np.ctypeslib.as_array((ctypes.c_uint8 * r.size).from_address(r.data))
         header = None
         offset = 0
         if r.flags & FLAG_HEADER:
-            header = _lib.CamDataHdr.from_buffer_copy(data[:HEADER_BYTES])
+            header = _lib.CamDataHdr.from_buffer_copy(bytes(data[:HEADER_BYTES]))
             offset = HEADER_BYTES
         shape = tuple(reversed([meta.dimSz[i] for i in range(meta.numDim)]))
         itemsize = np.dtype(dtype).itemsize

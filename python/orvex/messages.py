@@ -1,6 +1,7 @@
 """Routes the library's message callback to Python's logging."""
 
 import logging
+import threading
 
 from . import _lib
 
@@ -10,12 +11,24 @@ _LEVELS = {0: logging.DEBUG, 1: logging.INFO, 2: logging.WARNING, 3: logging.ERR
 
 
 class MessageRouter:
-    """Installed once per process; remembers the last error text for exceptions."""
+    """Installed once per process; remembers the last error text for exceptions.
+
+    The library reports on the thread whose call caused the report, so the last
+    text is kept per thread: a camera used in one thread never sees the error
+    of a camera used in another."""
 
     def __init__(self):
-        self.last_text = None
+        self._local = threading.local()
         self.progress = None  # optional callable(position, action, text)
         self._callback = _lib.Callback(self._on_message)  # keep a reference alive
+
+    @property
+    def last_text(self):
+        return getattr(self._local, "text", None)
+
+    @last_text.setter
+    def last_text(self, text):
+        self._local.text = text
 
     def install(self):
         _lib.orvex().QV_SetCallback(self._callback)

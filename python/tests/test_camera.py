@@ -1,5 +1,8 @@
+import ctypes
 import logging
 import os
+import threading
+import time
 import unittest
 
 import numpy as np
@@ -87,6 +90,51 @@ class CameraTest(EmulatorCase):
                 orvex.Camera("sys=k7cam_tq20 regDesc=missing.xml")
         self.assertTrue(any("Could not open or parse file" in line for line in logs.output))
 
+
+class ThreadTest(EmulatorCase):
+    def setUp(self):
+        super().setUp()
+        # The emulator read its configuration when this process first used it.
+        self.emulator = ctypes.CDLL("libusb-0.1.so.4")
+        self.assertEqual(self.emulator.orvex_emu_configure(b"cameras = 2\n", None, 0), 0)
+
+    def tearDown(self):
+        self.emulator.orvex_emu_configure(None, None, 0)
+        super().tearDown()
+
+    def test_threads_run_while_cameras_acquire_and_process(self):
+        """Each camera in its own thread; the main thread keeps running Python
+        meanwhile. A library call that held the GIL would stop the main thread
+        for the whole call: the first acquisition in this mode takes hundreds of
+        milliseconds, so the longest pause seen must be far shorter than that."""
+        measuring = threading.Event()
+        results, errors, durations = {}, [], []
+
+        def use(serial):
+            try:
+                with orvex.Camera("sys=k7cam_tq20 serial=" + serial) as cam:
+                    cam.maps["CamMode"] = "IQ16"
+                    cam.maps["SensNFrames"] = 64
+                    measuring.wait(60)
+                    start = time.monotonic()
+                    header, _ = cam.acquire()
+                    processed = cam.process()
+                    durations.append(time.monotonic() - start)
+                    results[serial] = (header.syncWord, processed.shape)
+            except Exception as error:  # reported by the main thread
+                errors.append(error)
+
+        threads = [threading.Thread(target=use, args=(s,)) for s in ("OVX0001", "OVX0002")]
+        for thread in threads:
+            thread.start()
+        longest_pause, last = 0.0, time.monotonic()
+        while any(thread.is_alive() for thread in threads):
+            measuring.set()
+            now = time.monotonic()
+            longest_pause, last = max(longest_pause, now - last), now
+        self.assertEqual(errors, [])
+        self.assertEqual(results, {s: (0x5AA5, (64, 300, 300, 2)) for s in ("OVX0001", "OVX0002")})
+        self.assertLess(longest_pause, min(durations) / 3, (longest_pause, durations))
 
 if __name__ == "__main__":
     unittest.main()

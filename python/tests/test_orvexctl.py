@@ -16,7 +16,7 @@ def run(*args):
 
 class OrvexctlTest(EmulatorCase):
     def test_help_for_every_command_and_usage_errors(self):
-        for command in ("list", "info", "get", "set", "acquire", "replay", "snapshot", "eeprom", "serial"):
+        for command in ("list", "info", "get", "set", "acquire", "replay", "snapshot", "eeprom", "serial", "multi"):
             code, out, _ = run(command, "--help")
             self.assertEqual(code, 0, command)
             self.assertIn("usage: orvexctl", out)
@@ -86,6 +86,24 @@ class OrvexctlTest(EmulatorCase):
         with open(image, "rb") as f:
             self.assertEqual(f.read(1), b"\xc2")
         self.assertEqual(run("serial", "set", "X" * 17)[0], 2)
+
+
+class OrvexctlMultiTest(EmulatorCase):
+    emulator_config = "cameras = 3\n"
+
+    def test_every_listed_camera_in_its_own_thread(self):
+        code, out, err = run("--set", "CamMode=A16Z16", "multi", "-n", "4")
+        self.assertEqual(code, 0, err)
+        for serial in ("OVX0001", "OVX0002", "OVX0003"):
+            self.assertRegex(out, serial + r": 4 acquisition\(s\), 1\.3 MB, [0-9.]+ acquisitions/s")
+        self.assertRegex(out, r"total: 3 camera\(s\), 12 acquisition\(s\) in [0-9.]+ s")
+
+    def test_named_cameras_and_one_that_is_missing(self):
+        code, out, _ = run("-q", "multi", "-n", "2", "OVX0003", "NOPE")
+        self.assertEqual(code, 3)
+        self.assertIn("OVX0003: 2 acquisition(s)", out)
+        self.assertIn("NOPE: not opened after 0 acquisition(s): CFactory::BuildSysVA(): Could not open any USB device",
+                      out)
 
 
 if __name__ == "__main__":

@@ -8,6 +8,7 @@
 #include <cstring>
 #include <thread>
 
+#include "Descriptors.h"
 #include "Emulator.h"
 
 using namespace orvex_emu;
@@ -61,23 +62,7 @@ void KeepData(OrvexEmuEvent& event, const void* data, int size) {
 
 // Standard descriptors as a device would return them for GET_DESCRIPTOR.
 int ReadDescriptor(VirtualCamera& camera, int type, int index, void* buffer, int size) {
-  std::vector<uint8_t> bytes;
-  if (type == USB_DT_DEVICE) {
-    usb_device_descriptor d = DescriptorOf(camera);
-    bytes.assign(reinterpret_cast<uint8_t*>(&d), reinterpret_cast<uint8_t*>(&d) + sizeof d);
-  } else if (type == USB_DT_CONFIG) {
-    const uint8_t* c = &g_config.bLength;
-    bytes = {c[0], c[1], uint8_t(g_config.wTotalLength), uint8_t(g_config.wTotalLength >> 8),
-             g_config.bNumInterfaces, g_config.bConfigurationValue, 0, g_config.bmAttributes, g_config.MaxPower};
-    const uint8_t* a = &g_altsetting.bLength;
-    bytes.insert(bytes.end(), a, a + USB_DT_INTERFACE_SIZE);
-    for (const usb_endpoint_descriptor& e : g_endpoints) {
-      const uint8_t ep[] = {e.bLength, e.bDescriptorType, e.bEndpointAddress, e.bmAttributes, 0x00, 0x02, 0};
-      bytes.insert(bytes.end(), ep, ep + sizeof ep);
-    }
-  } else if (type == USB_DT_STRING) {
-    bytes = camera.StringDescriptor(index);
-  }
+  std::vector<uint8_t> bytes = StandardDescriptor(camera, type, index);
   if (bytes.empty()) return kErrPipe;
   if (size < 0 || (size > 0 && !buffer)) return kErrInvalid;
   int n = std::min(int(bytes.size()), size);

@@ -70,7 +70,7 @@ Session::~Session() = default;
 
 void Session::Retire(Node& node) {
   if (!node.handler) return;
-  testbed_.Remove(node.syspath);
+  testbed_.Remove(node.syspath, node.devnode);
   retired_.push_back(std::move(node.handler));
   node = Node{};
 }

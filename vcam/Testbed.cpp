@@ -1,6 +1,7 @@
 #include "Testbed.h"
 
 #include <sys/stat.h>
+#include <unistd.h>
 #include <umockdev.h>
 
 #include <cstdio>
@@ -63,7 +64,12 @@ std::string Testbed::AddUsbDevice(const UsbNodeRecord& r) {
   return syspath;
 }
 
-void Testbed::Remove(const std::string& syspath) { umockdev_testbed_remove_device(testbed_, syspath.c_str()); }
+// The testbed forgets the sysfs side only; the node goes as on a real bus, so
+// that scans no longer list it while programs holding it open get -ENODEV.
+void Testbed::Remove(const std::string& syspath, const std::string& devnode) {
+  umockdev_testbed_remove_device(testbed_, syspath.c_str());
+  unlink((root_ + devnode).c_str());
+}
 
 bool Testbed::Attach(const std::string& devnode, UMockdevIoctlBase* handler) {
   GError* error = nullptr;

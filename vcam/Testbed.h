@@ -34,7 +34,7 @@ class Testbed {
   // Adds the device; its node is /dev/bus/usb/BBB/DDD. Returns the sysfs
   // path, empty on failure.
   std::string AddUsbDevice(const UsbNodeRecord& record);
-  void Remove(const std::string& syspath);
+  void Remove(const std::string& syspath, const std::string& devnode);
   // Routes the ioctls of a node to the handler.
   bool Attach(const std::string& devnode, UMockdevIoctlBase* handler);
   // File mode of a node as the testbed's programs meet it.

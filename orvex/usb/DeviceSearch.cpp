@@ -1,8 +1,10 @@
 #include "usb/DeviceSearch.h"
 
+#include <algorithm>
 #include <climits>
 #include <cstring>
 
+#include "usb/NodeAccess.h"
 #include "usb/UsbLibrary.h"
 
 namespace orvex {
@@ -65,19 +67,33 @@ bool SerialMatches(usb_dev_handle* device, const usb_device_descriptor& descript
   return SerialFromStringDescriptor(reply, length, kLongSerialReply) == selection.serial;
 }
 
-bool ConfigureAndClaim(usb_dev_handle* device) {
-  return Usb().set_configuration(device, 1) >= 0 && Usb().claim_interface(device, 0) >= 0;
+// 0, or the negative result of the step that failed.
+int ConfigureAndClaim(usb_dev_handle* device) {
+  int result = Usb().set_configuration(device, 1);
+  return result < 0 ? result : std::min(Usb().claim_interface(device, 0), 0);
+}
+
+void NoteRefusal(std::string* refusal, const struct usb_device* dev, int result) {
+  if (refusal && refusal->empty()) *refusal = RefusalText(dev, result);
 }
 
 template <class Accept>
-usb_dev_handle* FirstDevice(Accept&& accept) {
+usb_dev_handle* FirstDevice(Accept&& accept, std::string* refusal) {
   if (!Rescan()) return nullptr;
   for (usb_bus* bus = Usb().get_busses(); bus; bus = bus->next) {
     for (struct usb_device* dev = bus->devices; dev; dev = dev->next) {
       if (!accept.Identity(dev->descriptor)) continue;
       usb_dev_handle* device = Usb().open(dev);
-      if (!device) continue;
-      if (!accept.Device(device, dev->descriptor) || !ConfigureAndClaim(device)) {
+      if (!device) {
+        NoteRefusal(refusal, dev, 0);
+        continue;
+      }
+      if (!accept.Device(device, dev->descriptor)) {
+        Usb().close(device);
+        continue;
+      }
+      if (int result = ConfigureAndClaim(device); result < 0) {
+        NoteRefusal(refusal, dev, result);
         Usb().close(device);
         continue;
       }
@@ -129,7 +145,7 @@ bool IsBareController(usb_dev_handle* device) {
   return dev && dev->descriptor.idVendor == 0x04B4 && dev->descriptor.idProduct == 0x8613;
 }
 
-usb_dev_handle* FindCameraDevice(const DeviceSelection& selection) {
+usb_dev_handle* FindCameraDevice(const DeviceSelection& selection, std::string* refusal) {
   struct Accept {
     const DeviceSelection& selection;
     bool Identity(const usb_device_descriptor& d) const { return IsAcceptedIdentity(d.idVendor, d.idProduct); }
@@ -138,7 +154,7 @@ usb_dev_handle* FindCameraDevice(const DeviceSelection& selection) {
     }
   };
   DebugScope debug(selection.verbose != 0);
-  return FirstDevice(Accept{selection});
+  return FirstDevice(Accept{selection}, refusal);
 }
 
 usb_dev_handle* FirstAvailableDevice() {
@@ -147,7 +163,7 @@ usb_dev_handle* FirstAvailableDevice() {
     bool Device(usb_dev_handle*, const usb_device_descriptor&) const { return true; }
   };
   DebugScope debug(true);
-  return FirstDevice(Accept{});
+  return FirstDevice(Accept{}, nullptr);
 }
 
 uint32_t ListSerials(char* buffer) {

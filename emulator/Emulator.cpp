@@ -20,6 +20,7 @@ void InstallCameras(Emulator& state, const EmulatorConfig& config) {
   for (unsigned i = 0; i < config.cameras.size(); ++i)
     state.cameras.push_back(std::make_shared<VirtualCamera>(i, config.cameras[i]));
   state.current.assign(state.cameras.size(), nullptr);
+  state.nextDevnum = 1;  // a new bus numbers its devices afresh
   state.currentGeneration.assign(state.cameras.size(), 0);
   state.bus.devices = nullptr;
 }

@@ -81,6 +81,7 @@ class VirtualCamera {
   void Reset();
 
   bool ClaimInterface(int owner);
+  int InterfaceOwner() const { return interfaceOwner_; }
   void ReleaseInterface(int owner);
   bool TakeOpenFault() { return config_.faults.openFailures.Take(); }
   bool TakeClaimFault() { return config_.faults.claimFailures.Take(); }

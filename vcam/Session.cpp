@@ -24,7 +24,8 @@ const char* const kHelp =
     "unplug N                pull the cable of camera N\n"
     "set N KEY VALUE         a configuration key of camera N (faults at once, eeprom/serial at the next plug)\n"
     "configure FILE          replace every camera by the configuration file\n"
-    "mode N OCTAL            file mode of camera N's device node (kept across re-enumeration)\n"
+    "mode N OCTAL            file mode of camera N's device node (kept across re-enumeration);\n"
+    "                        without write bits, requests on it fail with EPERM as for a read-only handle\n"
     "log [clear]             the transaction log, or clear it\n";
 
 const char* KindName(uint32_t kind) {
@@ -98,8 +99,13 @@ bool Session::Publish(size_t index, const std::shared_ptr<VirtualCamera>& camera
                                              [this] { RequestSync(false); });
   if (!testbed_.Attach(node.devnode, node.handler->Handler())) return false;
   auto mode = modes_.find(index);
-  if (mode != modes_.end()) testbed_.SetNodeMode(node.devnode, mode->second);
+  if (mode != modes_.end()) ApplyMode(node, mode->second);
   return true;
+}
+
+bool Session::ApplyMode(Node& node, unsigned mode) {
+  node.handler->SetReadOnly((mode & 0222) == 0);
+  return testbed_.SetNodeMode(node.devnode, mode);
 }
 
 void Session::Sync() {
@@ -210,10 +216,8 @@ std::string Session::Command(const std::string& line) {
     if (!(in >> std::oct >> mode) || mode > 07777) return error("bad mode");
     std::lock_guard<std::mutex> lock(nodesMutex_);
     modes_[size_t(camera)] = mode;
-    result = size_t(camera) < nodes_.size() && nodes_[size_t(camera)].handler &&
-                     !testbed_.SetNodeMode(nodes_[size_t(camera)].devnode, mode)
-                 ? -1
-                 : 0;
+    bool onBus = size_t(camera) < nodes_.size() && nodes_[size_t(camera)].handler;
+    result = onBus && !ApplyMode(nodes_[size_t(camera)], mode) ? -1 : 0;
   } else {
     return error("unknown command '" + verb + "' (try help)");
   }

@@ -43,6 +43,7 @@ class Session {
   };
 
   void Retire(Node& node);
+  bool ApplyMode(Node& node, unsigned mode);
   bool Publish(size_t index, const std::shared_ptr<orvex_emu::VirtualCamera>& camera, Node& node);
   std::string List();
   static int OnSync(void* self);

@@ -123,6 +123,7 @@ bool UsbfsNode::Live() { return camera_->Plugged() && camera_->Generation() == g
 void UsbfsNode::Handle(UMockdevIoctlClient* client) {
   const unsigned long request = umockdev_ioctl_client_get_request(client);
   UMockdevIoctlData* arg = umockdev_ioctl_client_get_arg(client);
+  if (readOnly_) return Fail(client, EPERM);
   switch (request) {
     case USBDEVFS_SUBMITURB: Submit(client); break;
     case USBDEVFS_REAPURB:
@@ -145,12 +146,16 @@ void UsbfsNode::Handle(UMockdevIoctlClient* client) {
     case USBDEVFS_RESET: {
       UMockdevIoctlData* data = request == USBDEVFS_RESET ? nullptr : Resolve(arg, 0, sizeof(unsigned int));
       unsigned value = data ? *reinterpret_cast<unsigned*>(data->data) : 0;
+      const int owner = ClientOf(client).owner;
       bool reset = false;
       int result = 0;
       {
         std::lock_guard<std::mutex> lock(camera_->Mutex());
+        const int holder = camera_->InterfaceOwner();
         if (!Live()) {
           result = orvex_emu::kErrNoDevice;
+        } else if (holder != 0 && holder != owner && request != USBDEVFS_CLEAR_HALT) {
+          result = orvex_emu::kErrBusy;  // usbfs refuses to change a device another program holds
         } else if (request == USBDEVFS_CLEAR_HALT) {
           camera_->ClearHalt(int(value));
         } else if (request == USBDEVFS_RESET) {

@@ -4,6 +4,7 @@
 // everything on the old node answers -ENODEV, as on a real bus.
 #pragma once
 
+#include <atomic>
 #include <deque>
 #include <functional>
 #include <map>
@@ -28,6 +29,9 @@ class UsbfsNode {
   UsbfsNode& operator=(const UsbfsNode&) = delete;
 
   UMockdevIoctlBase* Handler() const { return handler_; }
+  // A node without write permission: programs can open it only for reading,
+  // and usbfs refuses every request on such a handle with -EPERM.
+  void SetReadOnly(bool readOnly) { readOnly_ = readOnly; }
   unsigned Generation() const { return generation_; }
 
  private:
@@ -66,6 +70,7 @@ class UsbfsNode {
   std::function<void()> changed_;
   UMockdevIoctlBase* handler_;
   std::map<UMockdevIoctlClient*, Client> clients_;
+  std::atomic<bool> readOnly_{false};
 };
 
 }  // namespace orvex_vcam

@@ -21,7 +21,7 @@ constexpr int kOpenFailed = 0;
 constexpr int kOpened = 1;
 
 const Text kNoDevice{kWarn, "CFactory::BuildSysVA(): Could not open any USB device"};
-// Each test process starts its emulated bus afresh: the camera is device 1.
+// Every configuration is a new bus: its first camera is device 1.
 const Text kInUse{kWarn, "The camera at /dev/bus/usb/001/001 is in use by another program."};
 const Text kUploadFailed{kWarn, "CFactory::BuildSysVA(): upload firmware failed"};
 const Text kFpgaFailed{kWarn, "FPGA download failed: tried 8 times."};

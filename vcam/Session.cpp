@@ -197,6 +197,10 @@ std::string Session::Command(const std::string& line) {
     char reason[256] = "";
     if (!ReadFile(path, text)) return error("cannot read " + path);
     if (orvex_emu_configure(text.c_str(), reason, sizeof reason) != 0) return error(reason);
+    {
+      std::lock_guard<std::mutex> lock(nodesMutex_);
+      modes_.clear();  // new cameras, new nodes
+    }
     RequestSync(true);
     return "ok\n";
   }

@@ -112,6 +112,15 @@ void UsbfsNode::Forget(UMockdevIoctlClient* client) {
   g_object_unref(client);
 }
 
+// Programs that ended without closing the node lose their claim here:
+// umockdev does not always tell when a client went away.
+void UsbfsNode::ForgetVanishedClients() {
+  std::vector<UMockdevIoctlClient*> gone;
+  for (auto& entry : clients_)
+    if (!umockdev_ioctl_client_get_connected(entry.first)) gone.push_back(entry.first);
+  for (UMockdevIoctlClient* client : gone) Forget(client);
+}
+
 void UsbfsNode::Release(Urb& urb) {
   if (urb.buffer) g_object_unref(urb.buffer);
   if (urb.urb) g_object_unref(urb.urb);
@@ -124,6 +133,7 @@ void UsbfsNode::Handle(UMockdevIoctlClient* client) {
   const unsigned long request = umockdev_ioctl_client_get_request(client);
   UMockdevIoctlData* arg = umockdev_ioctl_client_get_arg(client);
   if (readOnly_) return Fail(client, EPERM);
+  if (request == USBDEVFS_CLAIMINTERFACE || request == USBDEVFS_SETCONFIGURATION) ForgetVanishedClients();
   switch (request) {
     case USBDEVFS_SUBMITURB: Submit(client); break;
     case USBDEVFS_REAPURB:

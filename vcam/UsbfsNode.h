@@ -9,6 +9,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <vector>
 
 #include "VirtualCamera.h"
 
@@ -60,6 +61,7 @@ class UsbfsNode {
   void Discard(UMockdevIoctlClient* client);
   void Claim(UMockdevIoctlClient* client, bool claim);
   void Forget(UMockdevIoctlClient* client);
+  void ForgetVanishedClients();
   Client& ClientOf(UMockdevIoctlClient* client);
   static void Release(Urb& urb);
 

@@ -89,8 +89,8 @@ usb_dev_handle* FirstDevice(Accept&& accept, std::string* refusal) {
         continue;
       }
       if (!accept.Device(device, dev->descriptor)) {
-        // A serial that cannot be read may be a node this user may not use.
-        if (dev->descriptor.iSerialNumber && ReadSerialString(device).empty()) NoteRefusal(refusal, dev, 0);
+        // On a node this user may not write, even the serial cannot be read.
+        NoteRefusal(refusal, dev, 0);
         Usb().close(device);
         continue;
       }

@@ -106,8 +106,6 @@ void VirtualCamera::PowerUp() {
   registers_.fill(0);
   for (auto [address, value] : config_.registers) registers_[address] = value;
   busyReadsLeft_ = 0;
-  FlushSensorStream();
-  dataHalted_ = false;
   BootFromEeprom();
   Enumerate();
 }
@@ -141,6 +139,8 @@ void VirtualCamera::Enumerate() {
   ++generation_;
   interfaceOwner_ = 0;
   response_.reset();
+  FlushSensorStream();
+  dataHalted_ = false;
 }
 
 void VirtualCamera::StartCpu() {
@@ -283,8 +283,7 @@ DeviceAnswer VirtualCamera::ReadSensorStream(uint8_t* data, int size, Clock::tim
   return {int(n)};
 }
 
-// The next acquisition enters the FIFO once the sensor has exposed it; the
-// sensor starts it when the previous one is done.
+// The next acquisition enters the FIFO once the sensor has exposed it.
 bool VirtualCamera::FillSensorStream(Clock::time_point now, Clock::time_point& readyAt) {
   readyAt = Clock::time_point::max();
   if (streamAt_ < stream_.size()) return true;
@@ -293,7 +292,9 @@ bool VirtualCamera::FillSensorStream(Clock::time_point now, Clock::time_point& r
   if (!acquisitionScheduled_) {
     auto exposure = config_.linkRate > 0 ? std::chrono::nanoseconds(SensorAcquisitionNs(registers_.data()))
                                          : std::chrono::nanoseconds(0);
-    acquisitionReadyAt_ = std::max(now, sensorFreeAt_) + exposure;
+    // Free running, the sensor exposes the next acquisition while the host
+    // takes the previous one: at most one acquisition per exposure time.
+    acquisitionReadyAt_ = std::max(sensorFreeAt_ + exposure, now);
     acquisitionScheduled_ = true;
   }
   if (acquisitionReadyAt_ > now) {

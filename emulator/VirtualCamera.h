@@ -73,7 +73,8 @@ class VirtualCamera {
   // transfer change nothing until the device can answer.
   DeviceAnswer BulkIn(int endpoint, uint8_t* data, int size, Clock::time_point now);
   DeviceAnswer BulkOut(int endpoint, const uint8_t* data, int size, Clock::time_point now);
-  // A whole transfer at once, without waiting: pending answers -110.
+  // A whole transfer in one call: waits while the device paces it, answers
+  // -110 at once when nothing will come by itself.
   int BulkWrite(int endpoint, const uint8_t* data, int size);
   int BulkRead(int endpoint, uint8_t* data, int size);
   void ClearHalt(int endpoint);

@@ -1,7 +1,9 @@
 // orvex-vcam: the cameras of the emulator configuration as USB devices on
 // usbfs. Programs run under it talk through the system's libusb-0.1 to
 // device nodes whose ioctls this process answers from the camera model.
+#include <glib-unix.h>
 #include <glib.h>
+#include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -54,17 +56,29 @@ bool UseConfig(const std::string& path) {
   return true;
 }
 
-void PrependPreload() {
-  const char* old = std::getenv("LD_PRELOAD");
+// The program's environment: ours (UMOCKDEV_DIR, ORVEX_VCAM_SOCKET) with the
+// umockdev preload library first.
+gchar** ChildEnvironment() {
+  gchar** environment = g_get_environ();
+  const gchar* old = g_environ_getenv(environment, "LD_PRELOAD");
   std::string preload = kPreload;
   if (old && *old) preload += std::string(":") + old;
-  setenv("LD_PRELOAD", preload.c_str(), 1);
+  return g_environ_setenv(environment, "LD_PRELOAD", preload.c_str(), TRUE);
 }
 
 struct Child {
   GMainLoop* loop;
+  GPid pid = 0;
   int status = 0;
 };
+
+// Ctrl-C reaches the program from the terminal; the session ends with it.
+int OnInterrupt(void*) { return G_SOURCE_CONTINUE; }
+
+int OnTerminate(void* data) {
+  kill(static_cast<Child*>(data)->pid, SIGTERM);
+  return G_SOURCE_CONTINUE;
+}
 
 void OnChildExit(GPid pid, int status, void* data) {
   auto* child = static_cast<Child*>(data);
@@ -95,22 +109,24 @@ int RunSession(std::vector<std::string> command) {
   argv.push_back(nullptr);
   GMainLoop* loop = g_main_loop_new(context, FALSE);
   Child child{loop};
-  GPid pid;
   GError* error = nullptr;
-  std::string oldPreload = std::getenv("LD_PRELOAD") ? std::getenv("LD_PRELOAD") : "";
-  PrependPreload();
-  bool spawned = g_spawn_async(nullptr, argv.data(), nullptr,
+  gchar** environment = ChildEnvironment();
+  bool spawned = g_spawn_async(nullptr, argv.data(), environment,
                                GSpawnFlags(G_SPAWN_SEARCH_PATH | G_SPAWN_DO_NOT_REAP_CHILD | G_SPAWN_CHILD_INHERITS_STDIN),
-                               nullptr, nullptr, &pid, &error);
-  if (oldPreload.empty()) unsetenv("LD_PRELOAD"); else setenv("LD_PRELOAD", oldPreload.c_str(), 1);
+                               nullptr, nullptr, &child.pid, &error);
+  g_strfreev(environment);
   if (!spawned) {
     std::fprintf(stderr, "orvex-vcam: cannot run %s: %s\n", argv[0], error ? error->message : "?");
     if (error) g_error_free(error);
     g_main_loop_unref(loop);
     return 127;
   }
-  g_child_watch_add(pid, OnChildExit, &child);
+  g_child_watch_add(child.pid, OnChildExit, &child);
+  guint interrupt = g_unix_signal_add(SIGINT, OnInterrupt, nullptr);
+  guint terminate = g_unix_signal_add(SIGTERM, OnTerminate, &child);
   g_main_loop_run(loop);
+  g_source_remove(interrupt);
+  g_source_remove(terminate);
   g_main_loop_unref(loop);
   return ExitCode(child.status);
 }

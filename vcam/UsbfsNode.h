@@ -51,7 +51,7 @@ class UsbfsNode {
 
   static int OnIoctl(UMockdevIoctlBase*, UMockdevIoctlClient* client, void* self);
   static void OnClientConnected(UMockdevIoctlBase*, UMockdevIoctlClient* client, void* self);
-  static void OnConnectedChanged(void* client, void* spec, void* self);
+  static void OnConnectedChanged(void* client, void* property, void* self);
 
   void Handle(UMockdevIoctlClient* client);
   bool Live();  // with the camera's lock held

@@ -70,7 +70,8 @@ bool ApplyFault(Faults& f, const std::string& key, const std::string& value, boo
       {"eeprom_write_naks", &Faults::eepromWriteNaks}, {"eeprom_readback_errors", &Faults::eepromReadbackErrors},
       {"firmware_failures", &Faults::firmwareFailures}, {"open_failures", &Faults::openFailures},
       {"claim_failures", &Faults::claimFailures},     {"unplug", &Faults::unplug},
-      {"read_timeouts", &Faults::readTimeouts},       {"write_timeouts", &Faults::writeTimeouts}};
+      {"read_timeouts", &Faults::readTimeouts},       {"write_timeouts", &Faults::writeTimeouts},
+      {"stalls", &Faults::stalls}};
   for (const Entry& entry : entries) {
     if (key == entry.name) {
       known = true;
@@ -79,6 +80,16 @@ bool ApplyFault(Faults& f, const std::string& key, const std::string& value, boo
   }
   known = false;
   return false;
+}
+
+// "unlimited" or a rate in MB/s (10^6 bytes per second).
+bool ParseLinkRate(const std::string& text, double& bytesPerSecond) {
+  if (text == "unlimited") return bytesPerSecond = 0, true;
+  char* end = nullptr;
+  double megabytes = std::strtod(text.c_str(), &end);
+  if (text.empty() || *end != '\0' || !(megabytes > 0) || megabytes > 100000) return false;
+  bytesPerSecond = megabytes * 1e6;
+  return true;
 }
 
 }  // namespace
@@ -95,6 +106,9 @@ bool FaultCounter::Take() {
 
 CameraConfig DefaultCamera(unsigned index) {
   CameraConfig camera;
+  const char* rate = std::getenv("ORVEX_EMULATOR_LINK_RATE");
+  if (rate && *rate && !ParseLinkRate(rate, camera.linkRate))
+    std::fprintf(stderr, "orvex emulator: bad ORVEX_EMULATOR_LINK_RATE '%s'; using 40 MB/s\n", rate);
   char serial[16];
   std::snprintf(serial, sizeof serial, "OVX%04u", (index + 1) % 10000);
   camera.serial = serial;
@@ -135,6 +149,8 @@ bool ApplyCameraKey(CameraConfig& camera, const std::string& key, const std::str
     if (ok) camera.busyReads = int(n[0]);
   } else if (key == "scene") {
     camera.scene = value;
+  } else if (key == "link_rate") {
+    ok = ParseLinkRate(value, camera.linkRate);
   } else if (key == "acquisitions") {
     ok = ParseNumber(value, 0, INT64_MAX, n[0]);
     if (ok) camera.acquisitions = uint64_t(n[0]);

@@ -36,6 +36,7 @@ struct Faults {
   FaultCounter openFailures;         // usb_open refusals
   FaultCounter claimFailures;        // usb_claim_interface refusals
   FaultCounter unplug;               // bulk transfers after which the cable is pulled
+  FaultCounter stalls;               // data reads that halt endpoint 0x82 until the host clears it
 };
 
 enum class EepromContent { Firmware, Blank, File };
@@ -46,6 +47,9 @@ struct BusyRegister {
   uint8_t mask = 0;
   int reads = 0;  // reads of the register until the bits clear
 };
+
+// A USB 2.0 high-speed bulk link as cameras reach it in practice.
+constexpr double kDefaultLinkRate = 40e6;
 
 struct CameraConfig {
   std::string serial;
@@ -63,6 +67,9 @@ struct CameraConfig {
   int busyReads = 2;
   std::string scene;
   uint64_t acquisitions = 0;  // first acquisition number of the sensor
+  // Bulk data rate of the link in bytes per second; 0 = unlimited (no link
+  // pacing and no frame timing: acquisitions as fast as the host asks).
+  double linkRate = kDefaultLinkRate;
   Faults faults;
 };
 
@@ -70,7 +77,9 @@ struct EmulatorConfig {
   std::vector<CameraConfig> cameras;
 };
 
-// One camera with the defaults (serial "OVX0001" for index 0 ...).
+// One camera with the defaults (serial "OVX0001" for index 0 ...). The
+// link rate default comes from ORVEX_EMULATOR_LINK_RATE when set (test
+// suites run with "unlimited").
 CameraConfig DefaultCamera(unsigned index);
 
 // Applies one key to a camera; false with a reason for an unknown key or a bad value.

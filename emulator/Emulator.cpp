@@ -18,18 +18,23 @@ void InstallCameras(Emulator& state, const EmulatorConfig& config) {
   ++state.epoch;
   state.cameras.clear();
   for (unsigned i = 0; i < config.cameras.size(); ++i)
-    state.cameras.push_back(std::make_unique<VirtualCamera>(i, config.cameras[i]));
+    state.cameras.push_back(std::make_shared<VirtualCamera>(i, config.cameras[i]));
   state.current.assign(state.cameras.size(), nullptr);
+  state.nextDevnum = 1;  // a new bus numbers its devices afresh
   state.currentGeneration.assign(state.cameras.size(), 0);
   state.bus.devices = nullptr;
 }
 
-VirtualCamera* CameraOf(Emulator& state, usb_dev_handle* handle) {
-  if (!handle || !state.handles.count(handle) || handle->epoch != state.epoch) return nullptr;
-  if (handle->camera < 0 || size_t(handle->camera) >= state.cameras.size()) return nullptr;
-  VirtualCamera& camera = *state.cameras[size_t(handle->camera)];
-  if (!camera.Plugged() || camera.Generation() != handle->generation) return nullptr;
-  return &camera;
+HandleTarget TargetOf(Emulator& state, usb_dev_handle* handle) {
+  std::lock_guard<std::recursive_mutex> lock(state.mutex);
+  HandleTarget target;
+  if (!handle || !state.handles.count(handle)) return target;
+  target.index = handle->camera;
+  if (handle->epoch != state.epoch || handle->camera < 0 || size_t(handle->camera) >= state.cameras.size())
+    return target;
+  target.camera = state.cameras[size_t(handle->camera)];
+  target.generation = handle->generation;
+  return target;
 }
 
 OrvexEmuEvent MakeEvent(int camera, uint32_t kind) {
@@ -42,6 +47,7 @@ OrvexEmuEvent MakeEvent(int camera, uint32_t kind) {
 
 // The log keeps the most recent events; long runs drop the oldest half.
 void LogEvent(Emulator& state, const OrvexEmuEvent& event) {
+  std::lock_guard<std::mutex> lock(state.logMutex);
   if (state.log.size() >= kLogLimit) state.log.erase(state.log.begin(), state.log.begin() + kLogLimit / 2);
   state.log.push_back(event);
 }

@@ -6,7 +6,9 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <thread>
 
+#include "Descriptors.h"
 #include "Emulator.h"
 
 using namespace orvex_emu;
@@ -28,7 +30,7 @@ usb_config_descriptor g_config = {USB_DT_CONFIG_SIZE, USB_DT_CONFIG,
                                   USB_DT_CONFIG_SIZE + USB_DT_INTERFACE_SIZE + 4 * USB_DT_ENDPOINT_SIZE,
                                   1, 1, 0, 0x80, 50, &g_interface, nullptr, 0};
 
-char g_errorText[128] = "no error";
+thread_local char g_errorText[128] = "no error";
 
 int Fail(int code, const char* what) {
   std::snprintf(g_errorText, sizeof g_errorText, "%s: error %d", what, code);
@@ -60,28 +62,66 @@ void KeepData(OrvexEmuEvent& event, const void* data, int size) {
 
 // Standard descriptors as a device would return them for GET_DESCRIPTOR.
 int ReadDescriptor(VirtualCamera& camera, int type, int index, void* buffer, int size) {
-  std::vector<uint8_t> bytes;
-  if (type == USB_DT_DEVICE) {
-    usb_device_descriptor d = DescriptorOf(camera);
-    bytes.assign(reinterpret_cast<uint8_t*>(&d), reinterpret_cast<uint8_t*>(&d) + sizeof d);
-  } else if (type == USB_DT_CONFIG) {
-    const uint8_t* c = &g_config.bLength;
-    bytes = {c[0], c[1], uint8_t(g_config.wTotalLength), uint8_t(g_config.wTotalLength >> 8),
-             g_config.bNumInterfaces, g_config.bConfigurationValue, 0, g_config.bmAttributes, g_config.MaxPower};
-    const uint8_t* a = &g_altsetting.bLength;
-    bytes.insert(bytes.end(), a, a + USB_DT_INTERFACE_SIZE);
-    for (const usb_endpoint_descriptor& e : g_endpoints) {
-      const uint8_t ep[] = {e.bLength, e.bDescriptorType, e.bEndpointAddress, e.bmAttributes, 0x00, 0x02, 0};
-      bytes.insert(bytes.end(), ep, ep + sizeof ep);
-    }
-  } else if (type == USB_DT_STRING) {
-    bytes = camera.StringDescriptor(index);
-  }
+  std::vector<uint8_t> bytes = StandardDescriptor(camera, type, index);
   if (bytes.empty()) return kErrPipe;
   if (size < 0 || (size > 0 && !buffer)) return kErrInvalid;
   int n = std::min(int(bytes.size()), size);
   std::memcpy(buffer, bytes.data(), size_t(n));
   return n;
+}
+
+// The handle's camera with its lock held: fn(camera) when the handle is
+// live, -19 otherwise. The event names the camera either way.
+template <class Fn>
+int OnCamera(usb_dev_handle* dev, OrvexEmuEvent& event, Fn fn) {
+  HandleTarget target = TargetOf(State(), dev);
+  event.camera = target.index;
+  if (!target.camera) return kErrNoDevice;
+  std::lock_guard<std::mutex> lock(target.camera->Mutex());
+  return target.Live() ? fn(*target.camera) : kErrNoDevice;
+}
+
+int Logged(OrvexEmuEvent& event, int result, const char* what) {
+  event.result = result;
+  LogEvent(State(), event);
+  return result < 0 ? Fail(result, what) : result;
+}
+
+// One bulk transfer the way the host sees it: the device is asked again
+// whenever it said when it can answer, with no lock held in between. The
+// stand-in answers "nothing will come" with the time-out at once, which keeps
+// fault-heavy tests fast; a paced answer that comes too late waits for the
+// full time-out as on a real bus.
+int BulkTransfer(usb_dev_handle* dev, int ep, char* bytes, int size, int timeout, OrvexEmuEvent& event) {
+  HandleTarget target = TargetOf(State(), dev);
+  event.camera = target.index;
+  if (!target.camera) return kErrNoDevice;
+  const bool in = (ep & USB_ENDPOINT_IN) != 0;
+  const Clock::time_point start = Clock::now();
+  const Clock::time_point deadline =
+      timeout > 0 ? start + std::chrono::milliseconds(timeout) : Clock::time_point::max();
+  {
+    std::lock_guard<std::mutex> lock(target.camera->Mutex());
+    if (!target.Live()) return kErrNoDevice;
+    target.camera->StartTransfer(ep);
+  }
+  for (;;) {
+    DeviceAnswer answer;
+    {
+      std::lock_guard<std::mutex> lock(target.camera->Mutex());
+      if (!target.Live()) return kErrNoDevice;
+      Clock::time_point now = Clock::now();
+      answer = in ? target.camera->BulkIn(ep, reinterpret_cast<uint8_t*>(bytes), size, now)
+                  : target.camera->BulkOut(ep, reinterpret_cast<const uint8_t*>(bytes), size, now);
+    }
+    if (!answer.pending) return answer.result;
+    if (answer.retryAt == Clock::time_point::max()) return kErrTimeout;
+    if (answer.retryAt > deadline) {
+      std::this_thread::sleep_until(deadline);
+      return kErrTimeout;
+    }
+    std::this_thread::sleep_until(answer.retryAt);
+  }
 }
 
 }  // namespace
@@ -92,8 +132,10 @@ void usb_init(void) { State(); }
 
 void usb_set_debug(int level) {
   Emulator& state = State();
-  std::lock_guard<std::recursive_mutex> lock(state.mutex);
-  state.debugLevel = level;
+  {
+    std::lock_guard<std::recursive_mutex> lock(state.mutex);
+    state.debugLevel = level;
+  }
   OrvexEmuEvent event = MakeEvent(-1, ORVEX_EMU_SET_DEBUG);
   event.value = level;
   LogEvent(state, event);
@@ -116,6 +158,7 @@ int usb_find_devices(void) {
   int changes = 0;
   for (size_t i = 0; i < state.cameras.size(); ++i) {
     VirtualCamera& camera = *state.cameras[i];
+    std::lock_guard<std::mutex> cameraLock(camera.Mutex());
     if (state.current[i] && (!camera.Plugged() || state.currentGeneration[i] != camera.Generation())) {
       state.current[i] = nullptr;
       ++changes;
@@ -161,6 +204,7 @@ usb_dev_handle* usb_open(struct usb_device* dev) {
   for (size_t i = 0; i < state.current.size(); ++i) {
     if (!dev || state.current[i] != dev) continue;
     VirtualCamera& camera = *state.cameras[i];
+    std::lock_guard<std::mutex> cameraLock(camera.Mutex());
     OrvexEmuEvent event = MakeEvent(int(i), ORVEX_EMU_OPEN);
     bool usable = camera.Plugged() && camera.Generation() == state.currentGeneration[i] && !camera.TakeOpenFault();
     event.result = usable ? 0 : -1;
@@ -176,10 +220,15 @@ usb_dev_handle* usb_open(struct usb_device* dev) {
 
 int usb_close(usb_dev_handle* dev) {
   Emulator& state = State();
+  OrvexEmuEvent event = MakeEvent(-1, ORVEX_EMU_CLOSE);
+  OnCamera(dev, event, [&](VirtualCamera& camera) {
+    camera.ReleaseInterface(dev->id);
+    return 0;
+  });
   std::lock_guard<std::recursive_mutex> lock(state.mutex);
   if (!dev || !state.handles.count(dev)) return Fail(kErrInvalid, "usb_close");
-  if (VirtualCamera* camera = CameraOf(state, dev)) camera->ReleaseInterface(dev->id);
-  LogEvent(state, MakeEvent(dev->camera, ORVEX_EMU_CLOSE));
+  event.camera = dev->camera;
+  LogEvent(state, event);
   state.handles.erase(dev);
   delete dev;
   return 0;
@@ -192,17 +241,15 @@ struct usb_device* usb_device(usb_dev_handle* dev) {
 }
 
 int usb_get_string(usb_dev_handle* dev, int index, int langid, char* buf, size_t buflen) {
-  Emulator& state = State();
-  std::lock_guard<std::recursive_mutex> lock(state.mutex);
-  VirtualCamera* camera = CameraOf(state, dev);
-  OrvexEmuEvent event = MakeEvent(dev && state.handles.count(dev) ? dev->camera : -1, ORVEX_EMU_GET_STRING);
+  OrvexEmuEvent event = MakeEvent(-1, ORVEX_EMU_GET_STRING);
   event.index = index;
   event.value = langid;
   event.length = uint32_t(std::min<size_t>(buflen, 0xFFFF));
-  event.result = camera ? ReadDescriptor(*camera, USB_DT_STRING, index & 0xFF, buf, int(event.length)) : kErrNoDevice;
-  if (event.result > 0) KeepData(event, buf, event.result);
-  LogEvent(state, event);
-  return event.result < 0 ? Fail(event.result, "usb_get_string") : event.result;
+  int result = OnCamera(dev, event, [&](VirtualCamera& camera) {
+    return ReadDescriptor(camera, USB_DT_STRING, index & 0xFF, buf, int(event.length));
+  });
+  if (result > 0) KeepData(event, buf, result);
+  return Logged(event, result, "usb_get_string");
 }
 
 int usb_get_string_simple(usb_dev_handle* dev, int index, char* buf, size_t buflen) {
@@ -218,11 +265,10 @@ int usb_get_string_simple(usb_dev_handle* dev, int index, char* buf, size_t bufl
 }
 
 int usb_get_descriptor(usb_dev_handle* udev, unsigned char type, unsigned char index, void* buf, int size) {
-  Emulator& state = State();
-  std::lock_guard<std::recursive_mutex> lock(state.mutex);
-  VirtualCamera* camera = CameraOf(state, udev);
-  if (!camera) return Fail(kErrNoDevice, "usb_get_descriptor");
-  return ReadDescriptor(*camera, type, index, buf, size);
+  OrvexEmuEvent unlogged = MakeEvent(-1, 0);
+  int result = OnCamera(udev, unlogged,
+                        [&](VirtualCamera& camera) { return ReadDescriptor(camera, type, index, buf, size); });
+  return result < 0 ? Fail(result, "usb_get_descriptor") : result;
 }
 
 int usb_get_descriptor_by_endpoint(usb_dev_handle* udev, int /*ep*/, unsigned char type, unsigned char index,
@@ -230,30 +276,22 @@ int usb_get_descriptor_by_endpoint(usb_dev_handle* udev, int /*ep*/, unsigned ch
   return usb_get_descriptor(udev, type, index, buf, size);
 }
 
-int usb_bulk_write(usb_dev_handle* dev, int ep, const char* bytes, int size, int /*timeout*/) {
-  Emulator& state = State();
-  std::lock_guard<std::recursive_mutex> lock(state.mutex);
-  VirtualCamera* camera = CameraOf(state, dev);
-  OrvexEmuEvent event = MakeEvent(dev && state.handles.count(dev) ? dev->camera : -1, ORVEX_EMU_BULK_WRITE);
+int usb_bulk_write(usb_dev_handle* dev, int ep, const char* bytes, int size, int timeout) {
+  OrvexEmuEvent event = MakeEvent(-1, ORVEX_EMU_BULK_WRITE);
   event.endpoint = uint32_t(ep);
   event.length = uint32_t(size);
   KeepData(event, bytes, size);
-  event.result = camera ? camera->BulkWrite(ep, reinterpret_cast<const uint8_t*>(bytes), size) : kErrNoDevice;
-  LogEvent(state, event);
-  return event.result < 0 ? Fail(event.result, "usb_bulk_write") : event.result;
+  int result = BulkTransfer(dev, ep, const_cast<char*>(bytes), size, timeout, event);
+  return Logged(event, result, "usb_bulk_write");
 }
 
-int usb_bulk_read(usb_dev_handle* dev, int ep, char* bytes, int size, int /*timeout*/) {
-  Emulator& state = State();
-  std::lock_guard<std::recursive_mutex> lock(state.mutex);
-  VirtualCamera* camera = CameraOf(state, dev);
-  OrvexEmuEvent event = MakeEvent(dev && state.handles.count(dev) ? dev->camera : -1, ORVEX_EMU_BULK_READ);
+int usb_bulk_read(usb_dev_handle* dev, int ep, char* bytes, int size, int timeout) {
+  OrvexEmuEvent event = MakeEvent(-1, ORVEX_EMU_BULK_READ);
   event.endpoint = uint32_t(ep);
   event.length = uint32_t(size);
-  event.result = camera ? camera->BulkRead(ep, reinterpret_cast<uint8_t*>(bytes), size) : kErrNoDevice;
-  if (event.result > 0) KeepData(event, bytes, event.result);
-  LogEvent(state, event);
-  return event.result < 0 ? Fail(event.result, "usb_bulk_read") : event.result;
+  int result = BulkTransfer(dev, ep | USB_ENDPOINT_IN, bytes, size, timeout, event);
+  if (result > 0) KeepData(event, bytes, result);
+  return Logged(event, result, "usb_bulk_read");
 }
 
 int usb_interrupt_write(usb_dev_handle* /*dev*/, int /*ep*/, const char* /*bytes*/, int /*size*/, int /*timeout*/) {
@@ -266,96 +304,74 @@ int usb_interrupt_read(usb_dev_handle* /*dev*/, int /*ep*/, char* /*bytes*/, int
 
 int usb_control_msg(usb_dev_handle* dev, int requesttype, int request, int value, int index, char* bytes, int size,
                     int /*timeout*/) {
-  Emulator& state = State();
-  std::lock_guard<std::recursive_mutex> lock(state.mutex);
-  VirtualCamera* camera = CameraOf(state, dev);
-  OrvexEmuEvent event = MakeEvent(dev && state.handles.count(dev) ? dev->camera : -1, ORVEX_EMU_CONTROL);
+  OrvexEmuEvent event = MakeEvent(-1, ORVEX_EMU_CONTROL);
   event.requestType = requesttype;
   event.request = request;
   event.value = value;
   event.index = index;
   event.length = uint32_t(size);
   if (!(requesttype & USB_ENDPOINT_IN)) KeepData(event, bytes, size);
-  if (!camera) {
-    event.result = kErrNoDevice;
-  } else if ((requesttype & 0x60) == USB_TYPE_STANDARD && request == USB_REQ_GET_DESCRIPTOR) {
-    event.result = ReadDescriptor(*camera, (value >> 8) & 0xFF, value & 0xFF, bytes, size);
-  } else {
-    event.result = camera->ControlTransfer(requesttype, request, value, index, reinterpret_cast<uint8_t*>(bytes), size);
-  }
-  if ((requesttype & USB_ENDPOINT_IN) && event.result > 0) KeepData(event, bytes, event.result);
-  LogEvent(state, event);
-  return event.result < 0 ? Fail(event.result, "usb_control_msg") : event.result;
+  int result = OnCamera(dev, event, [&](VirtualCamera& camera) {
+    if ((requesttype & 0x60) == USB_TYPE_STANDARD && request == USB_REQ_GET_DESCRIPTOR)
+      return ReadDescriptor(camera, (value >> 8) & 0xFF, value & 0xFF, bytes, size);
+    return camera.ControlTransfer(requesttype, request, value, index, reinterpret_cast<uint8_t*>(bytes), size);
+  });
+  if ((requesttype & USB_ENDPOINT_IN) && result > 0) KeepData(event, bytes, result);
+  return Logged(event, result, "usb_control_msg");
 }
 
 int usb_set_configuration(usb_dev_handle* dev, int configuration) {
-  Emulator& state = State();
-  std::lock_guard<std::recursive_mutex> lock(state.mutex);
-  VirtualCamera* camera = CameraOf(state, dev);
-  OrvexEmuEvent event = MakeEvent(dev && state.handles.count(dev) ? dev->camera : -1, ORVEX_EMU_SET_CONFIGURATION);
+  OrvexEmuEvent event = MakeEvent(-1, ORVEX_EMU_SET_CONFIGURATION);
   event.value = configuration;
-  event.result = !camera ? kErrNoDevice : configuration == 1 ? 0 : kErrInvalid;
-  LogEvent(state, event);
-  return event.result < 0 ? Fail(event.result, "usb_set_configuration") : 0;
+  int result = OnCamera(dev, event, [&](VirtualCamera&) { return configuration == 1 ? 0 : kErrInvalid; });
+  return Logged(event, result, "usb_set_configuration");
 }
 
 int usb_claim_interface(usb_dev_handle* dev, int interface) {
-  Emulator& state = State();
-  std::lock_guard<std::recursive_mutex> lock(state.mutex);
-  VirtualCamera* camera = CameraOf(state, dev);
-  OrvexEmuEvent event = MakeEvent(dev && state.handles.count(dev) ? dev->camera : -1, ORVEX_EMU_CLAIM);
+  OrvexEmuEvent event = MakeEvent(-1, ORVEX_EMU_CLAIM);
   event.value = interface;
-  if (!camera)
-    event.result = kErrNoDevice;
-  else if (interface != 0)
-    event.result = kErrInvalid;
-  else if (camera->TakeClaimFault() || !camera->ClaimInterface(dev->id))
-    event.result = kErrBusy;
-  LogEvent(state, event);
-  return event.result < 0 ? Fail(event.result, "usb_claim_interface") : 0;
+  int result = OnCamera(dev, event, [&](VirtualCamera& camera) {
+    if (interface != 0) return kErrInvalid;
+    return camera.TakeClaimFault() || !camera.ClaimInterface(dev->id) ? kErrBusy : 0;
+  });
+  return Logged(event, result, "usb_claim_interface");
 }
 
 int usb_release_interface(usb_dev_handle* dev, int interface) {
-  Emulator& state = State();
-  std::lock_guard<std::recursive_mutex> lock(state.mutex);
-  VirtualCamera* camera = CameraOf(state, dev);
-  OrvexEmuEvent event = MakeEvent(dev && state.handles.count(dev) ? dev->camera : -1, ORVEX_EMU_RELEASE);
+  OrvexEmuEvent event = MakeEvent(-1, ORVEX_EMU_RELEASE);
   event.value = interface;
-  if (camera && interface == 0) camera->ReleaseInterface(dev->id);
-  event.result = camera ? 0 : kErrNoDevice;
-  LogEvent(state, event);
-  return event.result < 0 ? Fail(event.result, "usb_release_interface") : 0;
+  int result = OnCamera(dev, event, [&](VirtualCamera& camera) {
+    if (interface == 0) camera.ReleaseInterface(dev->id);
+    return 0;
+  });
+  return Logged(event, result, "usb_release_interface");
 }
 
 int usb_set_altinterface(usb_dev_handle* dev, int alternate) {
-  Emulator& state = State();
-  std::lock_guard<std::recursive_mutex> lock(state.mutex);
-  if (!CameraOf(state, dev)) return Fail(kErrNoDevice, "usb_set_altinterface");
-  return alternate == 0 ? 0 : Fail(kErrInvalid, "usb_set_altinterface");
+  OrvexEmuEvent unlogged = MakeEvent(-1, 0);
+  int result = OnCamera(dev, unlogged, [&](VirtualCamera&) { return alternate == 0 ? 0 : kErrInvalid; });
+  return result < 0 ? Fail(result, "usb_set_altinterface") : 0;
 }
 
 int usb_clear_halt(usb_dev_handle* dev, unsigned int ep) {
-  Emulator& state = State();
-  std::lock_guard<std::recursive_mutex> lock(state.mutex);
-  VirtualCamera* camera = CameraOf(state, dev);
-  OrvexEmuEvent event = MakeEvent(dev && state.handles.count(dev) ? dev->camera : -1, ORVEX_EMU_CLEAR_HALT);
+  OrvexEmuEvent event = MakeEvent(-1, ORVEX_EMU_CLEAR_HALT);
   event.endpoint = ep;
-  event.result = camera ? 0 : kErrNoDevice;
-  LogEvent(state, event);
-  return event.result < 0 ? Fail(event.result, "usb_clear_halt") : 0;
+  int result = OnCamera(dev, event, [&](VirtualCamera& camera) {
+    camera.ClearHalt(int(ep));
+    return 0;
+  });
+  return Logged(event, result, "usb_clear_halt");
 }
 
 int usb_resetep(usb_dev_handle* dev, unsigned int ep) { return usb_clear_halt(dev, ep); }
 
 int usb_reset(usb_dev_handle* dev) {
-  Emulator& state = State();
-  std::lock_guard<std::recursive_mutex> lock(state.mutex);
-  VirtualCamera* camera = CameraOf(state, dev);
-  OrvexEmuEvent event = MakeEvent(dev && state.handles.count(dev) ? dev->camera : -1, ORVEX_EMU_RESET);
-  event.result = camera ? 0 : kErrNoDevice;
-  if (camera) camera->Reset();
-  LogEvent(state, event);
-  return event.result < 0 ? Fail(event.result, "usb_reset") : 0;
+  OrvexEmuEvent event = MakeEvent(-1, ORVEX_EMU_RESET);
+  int result = OnCamera(dev, event, [&](VirtualCamera& camera) {
+    camera.Reset();
+    return 0;
+  });
+  return Logged(event, result, "usb_reset");
 }
 
 int usb_get_driver_np(usb_dev_handle* /*dev*/, int /*interface*/, char* /*name*/, unsigned int /*namelen*/) {

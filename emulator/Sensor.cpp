@@ -60,6 +60,17 @@ size_t SensorRead(const uint8_t* registers256, uint8_t* buffer, size_t length, S
   return n;
 }
 
+size_t SensorAcquisitionBytes(const uint8_t* registers256, SensorContext& context) {
+  SensorState& state = StateOf(context);
+  SensorSettings settings = ReadSensorSettings(registers256);
+  if (settings.acqStop || (!settings.freeRunning && !state.scene.externalTrigger)) return 0;
+  return RawAcquisitionBytes(settings);
+}
+
+uint64_t SensorAcquisitionNs(const uint8_t* registers256) {
+  return uint64_t{kFrameDuration} * std::max<uint32_t>(ReadSensorSettings(registers256).frames, 1);
+}
+
 void SensorRelease(SensorContext& context) {
   delete static_cast<SensorState*>(context.state);
   context.state = nullptr;

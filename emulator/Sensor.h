@@ -29,6 +29,12 @@ struct SensorContext {
 // bulk read; the result is the number of bytes produced (at most length).
 size_t SensorRead(const uint8_t* registers256, uint8_t* buffer, size_t length, SensorContext& context);
 
+// Size of one whole acquisition for the register bank (0: the sensor sends
+// nothing, held or waiting for a trigger that does not come), and how long the
+// sensor takes to expose it.
+size_t SensorAcquisitionBytes(const uint8_t* registers256, SensorContext& context);
+uint64_t SensorAcquisitionNs(const uint8_t* registers256);
+
 // Called when the camera disappears for good (emulator reconfigured or unloaded).
 void SensorRelease(SensorContext& context);
 

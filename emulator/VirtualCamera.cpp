@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 #include <fstream>
+#include <thread>
 
 namespace orvex_emu {
 namespace {
@@ -15,6 +16,17 @@ constexpr uint8_t kGroupEepromWrite = 0x0E;
 constexpr uint8_t kAck = 8;
 constexpr uint8_t kEepromI2cAddress = 0x51;
 constexpr size_t kMaxEepromChunk = 48;
+
+// A transfer as one call: waits while the device names a time to ask again.
+template <class Attempt>
+int WholeTransfer(Attempt attempt) {
+  for (;;) {
+    DeviceAnswer answer = attempt(Clock::now());
+    if (!answer.pending) return answer.result;
+    if (answer.retryAt == Clock::time_point::max()) return kErrTimeout;
+    std::this_thread::sleep_until(answer.retryAt);
+  }
+}
 
 }  // namespace
 
@@ -127,6 +139,8 @@ void VirtualCamera::Enumerate() {
   ++generation_;
   interfaceOwner_ = 0;
   response_.reset();
+  FlushSensorStream();
+  dataHalted_ = false;
 }
 
 void VirtualCamera::StartCpu() {
@@ -178,51 +192,140 @@ void VirtualCamera::ReleaseInterface(int owner) {
   if (interfaceOwner_ == owner) interfaceOwner_ = 0;
 }
 
-int VirtualCamera::BulkWrite(int endpoint, const uint8_t* data, int size) {
+void VirtualCamera::StartTransfer(int endpoint) {
   if (config_.faults.unplug.Take()) Unplug();
-  if (!plugged_) return kErrNoDevice;
-  if (!running_) return kErrPipe;
-  if (size < 0 || (size > 0 && !data)) return kErrInvalid;
-  if (config_.faults.writeTimeouts.Take()) return kErrTimeout;
-  if (endpoint == 0x01) {
-    if (size == int(kPacketBytes)) HandleCommand(data);
-    return size;
+  if (endpoint & 0x80) {
+    swallowIn_ = false;
+  } else {
+    swallowOut_ = plugged_ && running_ && config_.faults.writeTimeouts.Take();
   }
-  if (endpoint == 0x08) {
-    if (fpgaReceiving_ && bitstream_.size() + size_t(size) <= kMaxBitstreamBytes)
-      bitstream_.insert(bitstream_.end(), data, data + size);
-    return size;
-  }
-  return kErrPipe;
+}
+
+int VirtualCamera::BulkWrite(int endpoint, const uint8_t* data, int size) {
+  StartTransfer(endpoint);
+  return WholeTransfer([&](Clock::time_point now) { return BulkOut(endpoint, data, size, now); });
 }
 
 int VirtualCamera::BulkRead(int endpoint, uint8_t* data, int size) {
-  if (config_.faults.unplug.Take()) Unplug();
-  if (!plugged_) return kErrNoDevice;
-  if (!running_) return kErrPipe;
-  if (size < 0 || (size > 0 && !data)) return kErrInvalid;
+  StartTransfer(endpoint);
+  return WholeTransfer([&](Clock::time_point now) { return BulkIn(endpoint, data, size, now); });
+}
+
+void VirtualCamera::ClearHalt(int endpoint) {
+  if (endpoint == 0x82) dataHalted_ = false;
+}
+
+DeviceAnswer VirtualCamera::BulkOut(int endpoint, const uint8_t* data, int size, Clock::time_point now) {
+  if (!plugged_) return {kErrNoDevice};
+  if (!running_) return {kErrPipe};
+  if (size < 0 || (size > 0 && !data)) return {kErrInvalid};
+  if (swallowOut_) return DeviceAnswer::Pending();
+  if (endpoint == 0x01) {
+    if (size == int(kPacketBytes)) HandleCommand(data);
+    return {size};
+  }
+  if (endpoint == 0x08) {
+    Clock::time_point ready = LinkReadyAt(now);
+    if (ready > now) return DeviceAnswer::Pending(ready);
+    ChargeLink(size_t(size), now);
+    if (fpgaReceiving_ && bitstream_.size() + size_t(size) <= kMaxBitstreamBytes)
+      bitstream_.insert(bitstream_.end(), data, data + size);
+    return {size};
+  }
+  return {kErrPipe};
+}
+
+DeviceAnswer VirtualCamera::BulkIn(int endpoint, uint8_t* data, int size, Clock::time_point now) {
+  if (!plugged_) return {kErrNoDevice};
+  if (!running_) return {kErrPipe};
+  if (size < 0 || (size > 0 && !data)) return {kErrInvalid};
   if (endpoint == 0x81) {
-    if (!response_) return kErrTimeout;
+    if (!response_) return DeviceAnswer::Pending();
     int n = std::min(size, responseLength_);
     std::memcpy(data, response_->data(), size_t(n));
     response_.reset();
-    return n;
+    return {n};
   }
-  if (endpoint == 0x82) {
-    if (!fpgaConfigured_) return kErrTimeout;
-    if (config_.faults.readErrors.Take()) return kErrIo;
-    if (config_.faults.readTimeouts.Take()) return kErrTimeout;
-    if (config_.faults.zeroReads.Take()) return 0;
-    size_t n = SensorRead(registers_.data(), data, size_t(size), sensor_);
-    // A sensor with nothing to send leaves the host waiting for its time-out;
-    // zero-length packets come only from the zero_reads fault.
-    if (n == 0) return kErrTimeout;
-    if (n > size_t(size)) n = size_t(size);
-    if (config_.faults.shortReads.Take()) n /= 2;
-    CountAcquisition();
-    return int(n);
+  if (endpoint == 0x82) return ReadSensorStream(data, size, now);
+  return {kErrPipe};
+}
+
+// Faults act when the device would send: a transfer waiting for data or for
+// the link uses up none of them.
+DeviceAnswer VirtualCamera::ReadSensorStream(uint8_t* data, int size, Clock::time_point now) {
+  if (!fpgaConfigured_) return DeviceAnswer::Pending();
+  if (dataHalted_) return {kErrPipe};
+  Clock::time_point readyAt;
+  if (!FillSensorStream(now, readyAt)) return DeviceAnswer::Pending(readyAt);
+  Clock::time_point linkReady = LinkReadyAt(now);
+  if (linkReady > now) return DeviceAnswer::Pending(linkReady);
+  if (swallowIn_) return DeviceAnswer::Pending();
+  if (config_.faults.readErrors.Take()) return {kErrIo};
+  if (config_.faults.readTimeouts.Take()) {
+    swallowIn_ = true;
+    return DeviceAnswer::Pending();
   }
-  return kErrPipe;
+  if (config_.faults.stalls.Take()) {
+    dataHalted_ = true;
+    return {kErrPipe};
+  }
+  if (config_.faults.zeroReads.Take()) return {0};
+  size_t n = std::min(size_t(size), stream_.size() - streamAt_);
+  std::memcpy(data, stream_.data() + streamAt_, n);
+  streamAt_ += n;
+  ChargeLink(n, now);
+  // A short packet ends the transfer and the controller drops the rest of
+  // the acquisition with it.
+  if (config_.faults.shortReads.Take()) {
+    n /= 2;
+    FlushSensorStream();
+  }
+  return {int(n)};
+}
+
+// The next acquisition enters the FIFO once the sensor has exposed it.
+bool VirtualCamera::FillSensorStream(Clock::time_point now, Clock::time_point& readyAt) {
+  readyAt = Clock::time_point::max();
+  if (streamAt_ < stream_.size()) return true;
+  size_t total = SensorAcquisitionBytes(registers_.data(), sensor_);
+  if (total == 0) return false;
+  if (!acquisitionScheduled_) {
+    auto exposure = config_.linkRate > 0 ? std::chrono::nanoseconds(SensorAcquisitionNs(registers_.data()))
+                                         : std::chrono::nanoseconds(0);
+    // Free running, the sensor exposes the next acquisition while the host
+    // takes the previous one: at most one acquisition per exposure time.
+    acquisitionReadyAt_ = std::max(sensorFreeAt_ + exposure, now);
+    acquisitionScheduled_ = true;
+  }
+  if (acquisitionReadyAt_ > now) {
+    readyAt = acquisitionReadyAt_;
+    return false;
+  }
+  stream_.resize(total);
+  size_t n = SensorRead(registers_.data(), stream_.data(), total, sensor_);
+  stream_.resize(n);
+  streamAt_ = 0;
+  sensorFreeAt_ = acquisitionReadyAt_;
+  acquisitionScheduled_ = false;
+  if (n == 0) return false;
+  CountAcquisition();
+  return true;
+}
+
+void VirtualCamera::FlushSensorStream() {
+  stream_.clear();
+  streamAt_ = 0;
+  acquisitionScheduled_ = false;
+}
+
+Clock::time_point VirtualCamera::LinkReadyAt(Clock::time_point now) const {
+  return config_.linkRate > 0 ? std::max(now, linkFreeAt_) : now;
+}
+
+void VirtualCamera::ChargeLink(size_t bytes, Clock::time_point now) {
+  if (config_.linkRate <= 0) return;
+  auto busy = std::chrono::nanoseconds(static_cast<int64_t>(double(bytes) * 1e9 / config_.linkRate));
+  linkFreeAt_ = std::max(now, linkFreeAt_) + std::chrono::duration_cast<Clock::duration>(busy);
 }
 
 void VirtualCamera::HandleCommand(const uint8_t* request) {
@@ -275,6 +378,8 @@ bool VirtualCamera::HandleRegisterCommand(uint8_t* response) {
 
 void VirtualCamera::WriteRegister(uint8_t address, uint8_t value) {
   registers_[address] = value;
+  // New settings restart the sensor: what it had not sent yet is gone.
+  if (SensorAcquisitionBytes(registers_.data(), sensor_) != stream_.size()) FlushSensorStream();
   const BusyRegister& busy = model_.busy;
   if (busy.enabled && address != busy.address) {
     registers_[busy.address] |= busy.mask;

@@ -7,6 +7,7 @@ packages=(
   build-essential cmake pkg-config
   libpugixml-dev
   libusb-dev libusb-0.1-4
+  umockdev libumockdev0 libumockdev-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   libgtk-3-dev xvfb xauth
   clang libclang-rt-14-dev

@@ -10,6 +10,7 @@ work=$(mktemp -d)
 trap 'rm -rf "$prefix" "$work"' EXIT
 
 cmake --install build --prefix "$prefix" >/dev/null
+test -f "$prefix/lib/udev/rules.d/60-orvex-camera.rules" || { echo "udev rule not installed" >&2; exit 1; }
 
 cmake -S examples/consumer -B "$work/cmake" -DCMAKE_PREFIX_PATH="$prefix" >/dev/null
 cmake --build "$work/cmake" >/dev/null

@@ -1,9 +1,11 @@
 #include "usb/DeviceSearch.h"
 
+#include <algorithm>
 #include <climits>
 #include <cstring>
 #include <mutex>
 
+#include "usb/NodeAccess.h"
 #include "usb/UsbLibrary.h"
 
 namespace orvex {
@@ -74,12 +76,18 @@ bool SerialMatches(usb_dev_handle* device, const usb_device_descriptor& descript
   return SerialFromStringDescriptor(reply, length, kLongSerialReply) == selection.serial;
 }
 
-bool ConfigureAndClaim(usb_dev_handle* device) {
-  return Usb().set_configuration(device, 1) >= 0 && Usb().claim_interface(device, 0) >= 0;
+// 0, or the negative result of the step that failed.
+int ConfigureAndClaim(usb_dev_handle* device) {
+  int result = Usb().set_configuration(device, 1);
+  return result < 0 ? result : std::min(Usb().claim_interface(device, 0), 0);
+}
+
+void NoteRefusal(std::string* refusal, const struct usb_device* dev, int result) {
+  if (refusal && refusal->empty()) *refusal = RefusalText(dev, result);
 }
 
 template <class Accept>
-usb_dev_handle* FirstDevice(Accept&& accept) {
+usb_dev_handle* FirstDevice(Accept&& accept, std::string* refusal) {
   std::lock_guard<std::mutex> lock(g_busListLock);
   DebugScope debug(accept.loud);
   if (!Rescan()) return nullptr;
@@ -87,8 +95,18 @@ usb_dev_handle* FirstDevice(Accept&& accept) {
     for (struct usb_device* dev = bus->devices; dev; dev = dev->next) {
       if (!accept.Identity(dev->descriptor)) continue;
       usb_dev_handle* device = Usb().open(dev);
-      if (!device) continue;
-      if (!accept.Device(device, dev->descriptor) || !ConfigureAndClaim(device)) {
+      if (!device) {
+        NoteRefusal(refusal, dev, 0);
+        continue;
+      }
+      if (!accept.Device(device, dev->descriptor)) {
+        // On a node this user may not write, even the serial cannot be read.
+        NoteRefusal(refusal, dev, 0);
+        Usb().close(device);
+        continue;
+      }
+      if (int result = ConfigureAndClaim(device); result < 0) {
+        NoteRefusal(refusal, dev, result);
         Usb().close(device);
         continue;
       }
@@ -150,7 +168,7 @@ bool IsBareController(usb_dev_handle* device) {
   return DescriptorOf(device, descriptor) && descriptor.idVendor == 0x04B4 && descriptor.idProduct == 0x8613;
 }
 
-usb_dev_handle* FindCameraDevice(const DeviceSelection& selection) {
+usb_dev_handle* FindCameraDevice(const DeviceSelection& selection, std::string* refusal) {
   struct Accept {
     const DeviceSelection& selection;
     bool loud;
@@ -159,7 +177,7 @@ usb_dev_handle* FindCameraDevice(const DeviceSelection& selection) {
       return !selection.filterBySerial || SerialMatches(device, d, selection);
     }
   };
-  return FirstDevice(Accept{selection, selection.verbose != 0});
+  return FirstDevice(Accept{selection, selection.verbose != 0}, refusal);
 }
 
 usb_dev_handle* FirstAvailableDevice() {
@@ -168,7 +186,7 @@ usb_dev_handle* FirstAvailableDevice() {
     bool Identity(const usb_device_descriptor&) const { return true; }
     bool Device(usb_dev_handle*, const usb_device_descriptor&) const { return true; }
   };
-  return FirstDevice(Accept{});
+  return FirstDevice(Accept{}, nullptr);
 }
 
 uint32_t ListSerials(char* buffer) {

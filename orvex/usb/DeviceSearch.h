@@ -32,8 +32,10 @@ bool IsAcceptedIdentity(uint16_t vendorId, uint16_t productId);
 bool IsBareController(usb_dev_handle* device);
 
 // One pass over the bus: the first accepted device that matches the filter,
-// opened with configuration 1 and interface 0 claimed; null when none.
-usb_dev_handle* FindCameraDevice(const DeviceSelection& selection);
+// opened with configuration 1 and interface 0 claimed; null when none. A
+// matching camera that was refused (in use elsewhere, no permission on its
+// node) is explained in `refusal` when given.
+usb_dev_handle* FindCameraDevice(const DeviceSelection& selection, std::string* refusal = nullptr);
 
 // The first device of any identity that opens, configures and claims.
 usb_dev_handle* FirstAvailableDevice();

@@ -55,8 +55,10 @@ bool ConnectUsbCamera(CPelSys& system, const char* openString, uint32_t mode) {
   }
   usb_dev_handle* device = nullptr;
   for (int uploads = 0;; ++uploads) {
-    device = FindCameraDevice(selection);
+    std::string refusal;
+    device = FindCameraDevice(selection, &refusal);
     if (!device) {
+      if (!refusal.empty()) Report(refusal.c_str());
       Report("CFactory::BuildSysVA(): Could not open any USB device");
       return false;
     }

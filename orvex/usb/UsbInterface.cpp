@@ -1,5 +1,6 @@
 #include "usb/UsbInterface.h"
 
+#include <cerrno>
 #include <climits>
 
 #include "usb/UsbLibrary.h"
@@ -10,7 +11,15 @@ namespace {
 constexpr unsigned kCommandOut = 0x01;
 constexpr unsigned kCommandIn = 0x81;
 
-int Timeout(uint32_t milliseconds) { return milliseconds > INT_MAX ? INT_MAX : static_cast<int>(milliseconds); }
+// libusb-0.1 gives a whole transfer one time-out, however many 16 KiB URBs
+// it takes; an acquisition of many megabytes needs time for its bytes on top
+// of the device's time to answer. Assumes the slowest link a camera runs on.
+constexpr uint64_t kSlowestLinkBytesPerMs = 8000;
+
+int Timeout(uint32_t milliseconds, size_t length = 0) {
+  uint64_t total = uint64_t{milliseconds} + length / kSlowestLinkBytesPerMs;
+  return total > INT_MAX ? INT_MAX : static_cast<int>(total);
+}
 
 // libusb-0.1 counts in int: a larger transfer is cut rather than wrapped.
 int TransferLength(size_t length) { return length > INT_MAX ? INT_MAX : static_cast<int>(length); }
@@ -38,14 +47,22 @@ int CUsbInterface::ClearHalt(unsigned endpoint) {
 
 int CUsbInterface::BulkRead(unsigned endpoint, void* buffer, size_t length) {
   if (!device) return -1;
-  return Usb().bulk_read(device, static_cast<int>(endpoint), static_cast<char*>(buffer), TransferLength(length),
-                         Timeout(timeoutMs));
+  int result = Usb().bulk_read(device, static_cast<int>(endpoint), static_cast<char*>(buffer),
+                               TransferLength(length), Timeout(timeoutMs, length));
+  // A stalled endpoint stays halted until the host clears it. libusb-0.1 on
+  // usbfs reports the stall as an empty transfer, other builds as -EPIPE:
+  // either way the halt is cleared and the caller sees nothing received.
+  if ((result == 0 && length > 0) || result == -EPIPE) {
+    Usb().clear_halt(device, endpoint);
+    return 0;
+  }
+  return result;
 }
 
 int CUsbInterface::BulkWrite(unsigned endpoint, const void* buffer, size_t length) {
   if (!device) return -1;
   return Usb().bulk_write(device, static_cast<int>(endpoint), static_cast<const char*>(buffer),
-                          TransferLength(length), Timeout(timeoutMs));
+                          TransferLength(length), Timeout(timeoutMs, length));
 }
 
 int CUsbInterface::WriteControllerRam(uint16_t address, const void* data, size_t length) {

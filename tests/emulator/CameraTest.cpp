@@ -154,3 +154,47 @@ TEST(VirtualController, ShippedRegisterDescriptionGivesBusyFlagsAndFrameCounter)
 }
 
 }  // namespace
+
+namespace {
+
+// The sensor FIFO behind 0x82 as a host's 16 KiB URBs see it: a whole
+// acquisition paced at the link rate and ended by a short packet; a stall
+// holds until the host clears it.
+TEST(VirtualController, DataEndpointStreamsWholeAcquisitionsAtTheLinkRate) {
+  CameraConfig config = DefaultCamera(0);
+  config.fpgaConfigured = true;
+  config.linkRate = 40e6;
+  config.registers = {{0x03, 4}, {0x02, 4}};  // A16Z16, free running: 329216 bytes
+  VirtualCamera camera(0, config);
+  std::vector<uint8_t> urb(16384);
+  Clock::time_point now = Clock::now();
+  const Clock::time_point first = now;
+  size_t received = 0, last = 0;
+  camera.StartTransfer(0x82);
+  for (int transfers = 0; transfers < 100; ++transfers) {
+    DeviceAnswer answer = camera.BulkIn(0x82, urb.data(), int(urb.size()), now);
+    while (answer.pending) {  // the link still carries the previous URB
+      ASSERT_NE(answer.retryAt, Clock::time_point::max());
+      now = answer.retryAt;
+      answer = camera.BulkIn(0x82, urb.data(), int(urb.size()), now);
+    }
+    ASSERT_GE(answer.result, 0);
+    received += last = size_t(answer.result);
+    if (last < urb.size()) break;
+    camera.StartTransfer(0x82);
+  }
+  EXPECT_EQ(received, 329216u);
+  double seconds = std::chrono::duration<double>(now - first).count();
+  EXPECT_NEAR(seconds, double(received - last) / 40e6, 1e-6);
+
+  // Once the link is free: the next acquisition, exposed meanwhile; a stall holds until cleared.
+  camera.Config().faults.stalls = {0, 1};
+  now += std::chrono::milliseconds(1);
+  camera.StartTransfer(0x82);
+  EXPECT_EQ(camera.BulkIn(0x82, urb.data(), int(urb.size()), now).result, kErrPipe);
+  EXPECT_EQ(camera.BulkIn(0x82, urb.data(), int(urb.size()), now).result, kErrPipe);
+  camera.ClearHalt(0x82);
+  EXPECT_EQ(camera.BulkIn(0x82, urb.data(), int(urb.size()), now).result, int(urb.size()));
+}
+
+}  // namespace

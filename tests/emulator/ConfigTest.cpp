@@ -11,8 +11,8 @@ namespace {
 TEST(EmulatorConfig, GlobalKeysApplyToAllSectionsToOne) {
   EmulatorConfig config;
   std::string error;
-  ASSERT_TRUE(ParseConfig("# two cameras\ncameras = 2\nfpga = configured\n[camera 1]\nserial = B  # x\n"
-                          "eeprom = blank\ndrop_responses = 3+2\nbusy = 0x05:0x01:4\n",
+  ASSERT_TRUE(ParseConfig("# two cameras\ncameras = 2\nfpga = configured\nlink_rate = 12.5\n[camera 1]\nserial = B  # x\n"
+                          "eeprom = blank\ndrop_responses = 3+2\nbusy = 0x05:0x01:4\nlink_rate = unlimited\n",
                           config, error))
       << error;
   ASSERT_EQ(config.cameras.size(), 2u);
@@ -23,6 +23,8 @@ TEST(EmulatorConfig, GlobalKeysApplyToAllSectionsToOne) {
   EXPECT_EQ(config.cameras[1].faults.dropResponses.skip, 3);
   EXPECT_EQ(config.cameras[1].faults.dropResponses.count, 2);
   EXPECT_TRUE(config.cameras[1].busy.enabled);
+  EXPECT_EQ(config.cameras[0].linkRate, 12.5e6);
+  EXPECT_EQ(config.cameras[1].linkRate, 0.0);
   // A section beyond the count adds cameras.
   ASSERT_TRUE(ParseConfig("[camera 2]\n", config, error));
   EXPECT_EQ(config.cameras.size(), 3u);
@@ -34,6 +36,8 @@ TEST(EmulatorConfig, MistakesAreRejectedWithTheLine) {
   EmulatorConfig config;
   std::string error;
   EXPECT_FALSE(ParseConfig("colour = red\n", config, error));
+  EXPECT_FALSE(ParseConfig("link_rate = 0\n", config, error));
+  EXPECT_FALSE(ParseConfig("link_rate = fast\n", config, error));
   EXPECT_NE(error.find("line 1"), std::string::npos);
   EXPECT_FALSE(ParseConfig("\nregister = 300:1\n", config, error));
   EXPECT_NE(error.find("line 2"), std::string::npos);

@@ -21,6 +21,8 @@ constexpr int kOpenFailed = 0;
 constexpr int kOpened = 1;
 
 const Text kNoDevice{kWarn, "CFactory::BuildSysVA(): Could not open any USB device"};
+// Every configuration is a new bus: its first camera is device 1.
+const Text kInUse{kWarn, "The camera at /dev/bus/usb/001/001 is in use by another program."};
 const Text kUploadFailed{kWarn, "CFactory::BuildSysVA(): upload firmware failed"};
 const Text kFpgaFailed{kWarn, "FPGA download failed: tried 8 times."};
 const Text kGetAllRegFailed{kWarn, "CFactory::BuildSysVA(): GetAllReg failed"};
@@ -53,8 +55,8 @@ INSTANTIATE_TEST_SUITE_P(
                   {kImageInfo, kImageInfo, kImageInfo, kNoDevice}},
         FaultCase{"FirmwareStartsAtSecondUpload", "firmware_failures = 1", kOpened, {kImageInfo, kImageInfo}},
         FaultCase{"DeviceCannotBeOpened", "open_failures = always", kOpenFailed, {kNoDevice}},
-        FaultCase{"InterfaceAlreadyClaimed", "claim_failures = always", kOpenFailed, {kNoDevice}},
-        FaultCase{"InterfaceClaimedOnce", "claim_failures = 1", kOpenFailed, {kNoDevice}},
+        FaultCase{"InterfaceAlreadyClaimed", "claim_failures = always", kOpenFailed, {kInUse, kNoDevice}},
+        FaultCase{"InterfaceClaimedOnce", "claim_failures = 1", kOpenFailed, {kInUse, kNoDevice}},
         FaultCase{"ReopenAfterRenumerationRefused", "open_failures = 1+always", kOpenFailed, {kImageInfo, kNoDevice}},
         FaultCase{"UnpluggedAfterUpload", "unplug = 0+1", kOpenFailed,
                   Join({kImageInfo}, Join(Repeat({kDebug, "FPGACfgStart: res -19 bufCmd[3] 0"}, 8), {kFpgaFailed, kUploadFailed}))},

@@ -14,6 +14,13 @@
 #include <stdint.h>
 #include <stddef.h>
 
+/* Version of this header and of the library built with it. */
+#define ORVEX_VERSION_MAJOR 1
+#define ORVEX_VERSION_MINOR 7
+#define ORVEX_VERSION_PATCH 5
+#define ORVEX_VERSION_BUILD 252
+#define ORVEX_VERSION_STRING "1.7.5.252"
+
 #if defined(_WIN32)
 #define QV_API __declspec(dllexport)
 #else
@@ -232,7 +239,16 @@ enum QV_InternalFuncCode {
   IF_WriteSerial = 3,
   IF_ReadSerial = 4,
   IF_BulkRead = 5,
-  IF_BulkWrite = 6
+  IF_BulkWrite = 6,
+  /* Codes 1 to 4 on a chosen camera: the first argument is a selection text
+   * read like an open string ("serial=K7-0815"); without a serial it names the
+   * only connected camera. They return -1 when no camera or more than one
+   * fits (the reason is reported), and the serial write returns -1 when it
+   * failed. The further arguments are those of codes 1 to 4. */
+  IF_ReadFX2_EEPROM_Selected = 7,
+  IF_WriteFX2_EEPROM_Selected = 8,
+  IF_WriteSerial_Selected = 9,
+  IF_ReadSerial_Selected = 10
 };
 
 /* ---- API frame ------------------------------------------------------------ */
@@ -245,6 +261,11 @@ QV_API QV_Callback QV_GetDefaultCallback(void);
 QV_API int32_t QV_GetVersion(uint16_t* ver);
 /* Fills 17-byte entries, one per connected camera; returns their number. */
 QV_API uint32_t QV_GetSerials(char* buffer);
+/* The ids of the systems the data folder's system description offers, one per
+ * line, NUL-terminated. Returns the bytes needed (with the NUL); the buffer is
+ * filled only when size is at least that. 1 when the description cannot be
+ * read. */
+QV_API uint32_t QV_GetSystemIds(char* buffer, uint32_t size);
 /* 1 when a system was opened; *handle is always written (NULL on failure). */
 QV_API int32_t QV_Open(QV_Handle* handle, uint32_t mode, const char* openString);
 QV_API int32_t QV_Close(QV_Handle handle);

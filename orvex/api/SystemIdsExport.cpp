@@ -1,0 +1,21 @@
+// QV_GetSystemIds: the systems of the data folder's system description, so
+// that tools can offer them without parsing the file themselves.
+#include <cstring>
+#include <string>
+
+#include "Orvex.h"
+#include "api/ExportGuard.h"
+#include "desc/SystemIds.h"
+#include "platform/DataFolder.h"
+
+using namespace orvex;
+
+QV_API uint32_t QV_GetSystemIds(char* buffer, uint32_t size) {
+  return Guarded("QV_GetSystemIds", uint32_t{0}, [&] {
+    std::string lines;
+    for (const std::string& id : SystemIds(DevDescPath("SysDesc.xml"))) lines += id + "\n";
+    const uint32_t needed = static_cast<uint32_t>(lines.size() + 1);
+    if (buffer && size >= needed) std::memcpy(buffer, lines.c_str(), needed);
+    return needed;
+  });
+}

@@ -261,6 +261,15 @@ QV_API QV_Callback QV_GetDefaultCallback(void);
 QV_API int32_t QV_GetVersion(uint16_t* ver);
 /* Fills 17-byte entries, one per connected camera; returns their number. */
 QV_API uint32_t QV_GetSerials(char* buffer);
+/* One connected camera, as QV_GetCameras describes it. */
+typedef struct QV_CameraEntry {
+  char serial[17];   /* NUL-terminated; empty when the device names none */
+  uint8_t firmware;  /* 1: runs the camera firmware, 0: bare controller, firmware not loaded */
+  uint16_t vendorId;
+  uint16_t productId;
+} QV_CameraEntry;
+/* Fills up to max entries and returns the number of connected cameras. */
+QV_API uint32_t QV_GetCameras(QV_CameraEntry* entries, uint32_t max);
 /* The ids of the systems the data folder's system description offers, one per
  * line, NUL-terminated. Returns the bytes needed (with the NUL); the buffer is
  * filled only when size is at least that. 1 when the description cannot be

@@ -1,5 +1,5 @@
-// QV_GetSystemIds: the systems of the data folder's system description, so
-// that tools can offer them without parsing the file themselves.
+// Listings for tools: the systems of the data folder's system description
+// and the connected cameras, so that tools need not parse or probe themselves.
 #include <cstring>
 #include <string>
 
@@ -7,6 +7,8 @@
 #include "api/ExportGuard.h"
 #include "desc/SystemIds.h"
 #include "platform/DataFolder.h"
+#include "usb/CameraList.h"
+#include "usb/UsbLibrary.h"
 
 using namespace orvex;
 
@@ -17,5 +19,12 @@ QV_API uint32_t QV_GetSystemIds(char* buffer, uint32_t size) {
     const uint32_t needed = static_cast<uint32_t>(lines.size() + 1);
     if (buffer && size >= needed) std::memcpy(buffer, lines.c_str(), needed);
     return needed;
+  });
+}
+
+QV_API uint32_t QV_GetCameras(QV_CameraEntry* entries, uint32_t max) {
+  return Guarded("QV_GetCameras", uint32_t{0}, [&] {
+    if (LoadUsbLibrary() != 0) return uint32_t{0};
+    return ListCameras(entries, max);
   });
 }

@@ -69,7 +69,8 @@ System::System(const Options& options) {
     std::fprintf(stderr, "cannot open \"%s\"\n", openString.c_str());
     return;
   }
-  settingsStatus_ = ApplySettings(*this, options.settings);
+  // --set echoes on stderr: stdout carries the command's own data.
+  settingsStatus_ = ApplySettings(*this, options.settings, stderr);
 }
 
 System::~System() {

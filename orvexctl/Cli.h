@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 #include <map>
 #include <string>
 #include <vector>
@@ -63,11 +64,11 @@ class System {
 };
 
 // Checks one NAME=VALUE for a map (number or enumeration name) or register
-// and, when write is set, writes it and prints the value read back. Returns
-// an exit code; a refused value is reported and never written.
-int ApplySetting(const System& system, const std::string& assignment, bool write);
+// and, given an echo stream, writes it and prints the value read back there.
+// Returns an exit code; a refused value is reported and never written.
+int ApplySetting(const System& system, const std::string& assignment, FILE* echo);
 // Checks all assignments, then writes them: nothing is written if one is refused.
-int ApplySettings(const System& system, const std::vector<std::string>& assignments);
+int ApplySettings(const System& system, const std::vector<std::string>& assignments, FILE* echo);
 const char* EnumName(const _Map* map, uint32_t value);
 // "IQ16, A16Z16, ..." or empty for a map without names.
 std::string EnumNames(const _Map* map);

@@ -130,7 +130,7 @@ int CmdGet(const Options& options) {
   return status;
 }
 
-int ApplySetting(const System& system, const std::string& assignment, bool write) {
+int ApplySetting(const System& system, const std::string& assignment, FILE* echo) {
   size_t eq = assignment.find('=');
   if (eq == std::string::npos || eq == 0) {
     std::fprintf(stderr, "expected NAME=VALUE, got \"%s\"\n", assignment.c_str());
@@ -144,9 +144,9 @@ int ApplySetting(const System& system, const std::string& assignment, bool write
       std::fprintf(stderr, "%s: %s; nothing written\n", name.c_str(), problem.c_str());
       return kUsage;
     }
-    if (!write) return kOk;
+    if (!echo) return kOk;
     QV_SetMap(system.handle(), map, value);
-    std::printf("%s=%u\n", name.c_str(), QV_GetMap(system.handle(), map));
+    std::fprintf(echo, "%s=%u\n", name.c_str(), QV_GetMap(system.handle(), map));
     return kOk;
   }
   if (const _Reg* reg = system.FindReg(name)) {
@@ -155,9 +155,9 @@ int ApplySetting(const System& system, const std::string& assignment, bool write
                    name.c_str(), text.c_str());
       return kUsage;
     }
-    if (!write) return kOk;
+    if (!echo) return kOk;
     QV_SetReg(system.handle(), reg->num, static_cast<uint8_t>(value));
-    std::printf("%s=%u\n", name.c_str(), QV_GetReg(system.handle(), reg->num));
+    std::fprintf(echo, "%s=%u\n", name.c_str(), QV_GetReg(system.handle(), reg->num));
     return kOk;
   }
   std::fprintf(stderr, "unknown map or register: %s\n", name.c_str());
@@ -171,15 +171,15 @@ int CmdSet(const Options& options) {
   }
   System system(options);
   if (int status = system.status()) return status;
-  return ApplySettings(system, options.args);
+  return ApplySettings(system, options.args, stdout);
 }
 
-int ApplySettings(const System& system, const std::vector<std::string>& assignments) {
+int ApplySettings(const System& system, const std::vector<std::string>& assignments, FILE* echo) {
   // Every value is checked before the first is written.
   for (const std::string& assignment : assignments)
-    if (int status = ApplySetting(system, assignment, false)) return status;
+    if (int status = ApplySetting(system, assignment, nullptr)) return status;
   for (const std::string& assignment : assignments)
-    if (int status = ApplySetting(system, assignment, true)) return status;
+    if (int status = ApplySetting(system, assignment, echo)) return status;
   return kOk;
 }
 

@@ -11,7 +11,7 @@ packages=(
   libgtk-3-dev xvfb xauth
   clang libclang-rt-14-dev
   libpng-dev
-  python3 python3-numpy
+  python3 python3-numpy python3-setuptools python3-venv python3-pip
   valgrind
 )
 

@@ -18,9 +18,11 @@ class MessageRouter:
         self._callback = _lib.Callback(self._on_message)  # keep a reference alive
 
     def install(self):
+        """Makes this router the library's message callback."""
         _lib.orvex().QV_SetCallback(self._callback)
 
     def take_last_text(self):
+        """The last warning or error text since the previous call, then forgets it."""
         text, self.last_text = self.last_text, None
         return text
 

@@ -47,6 +47,7 @@ _k7 = None
 
 
 def k7hlp():
+    """The bound libK7Hlp functions by short name, loaded on first use."""
     global _k7
     if _k7 is None:
         _lib.orvex()
@@ -74,9 +75,11 @@ class Record:
 
     @property
     def ptr(self):
+        """A ctypes reference for passing the record to libK7Hlp."""
         return ctypes.byref(self.data)
 
     def image(self):
+        """The record's float image as a (height, width) array copy, or None."""
         d = self.data
         if d.dataType != 2 or not d.data:
             return None
@@ -97,6 +100,8 @@ def extract(camera, method="centroid", threshold=1.5):
     The camera must deliver A16Z16 (CamMode 4 or 7) or window-mode (CamMode 5) data.
     Surface in frame units; phase is None for A16Z16 data.
     """
+    if method not in _METHODS:
+        raise ValueError("unknown method %r; choose one of %s" % (method, ", ".join(sorted(_METHODS))))
     lib = _lib.orvex()
     handle = camera.handle
     raw = lib.QV_GetCamData(handle, 0, 0, None)
@@ -120,6 +125,7 @@ def extract(camera, method="centroid", threshold=1.5):
 
 
 def version():
+    """The libK7Hlp version as a tuple (major, minor, third, fourth)."""
     words = (c_uint16 * 4)()
     _check("K7Hlp_getVersion", k7hlp()["getVersion"](words))
     return (words[3], words[2], words[1], words[0])

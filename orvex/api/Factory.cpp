@@ -122,6 +122,7 @@ CPelSys* CFactory::BuildSystem(const char* openString) {
       const std::string path = DevDescPath("SysDesc.xml");
       ReportText(nullptr, kMsgOpenWarning, "unknown system \"%s\"; %s offers: %s", values[kKeySys]->c_str(),
                  path.c_str(), JoinedSystemIds(path).c_str());
+      return nullptr;
     }
     ReportText(nullptr, kMsgOpenWarning,
                "CFactory::BuildSysVA(): no register description: neither regDesc= nor an FPGA entry naming one");

@@ -327,7 +327,7 @@ class Camera:
         data = ctypes.string_at(r.data, r.size)
         header = None
         offset = 0
-        if r.flags & FLAG_HEADER:
+        if r.flags & FLAG_HEADER and len(data) >= HEADER_BYTES:
             header = _lib.CamDataHdr.from_buffer_copy(data[:HEADER_BYTES])
             offset = HEADER_BYTES
         shape = tuple(reversed([meta.dimSz[i] for i in range(meta.numDim)]))

@@ -67,6 +67,11 @@ System::System(const Options& options) {
   if (QV_Open(&handle_, options.mode, openString.c_str()) != 1) handle_ = nullptr;
   if (!handle_) {
     std::fprintf(stderr, "cannot open \"%s\"\n", openString.c_str());
+    // Without the download an FPGA that was never configured does not
+    // answer, which the library can only report as failed register reads.
+    if (options.mode == QV_OPEN_USB_NO_FPGA && g_lastError.find("GetAllReg") != std::string::npos)
+      std::fprintf(stderr, "the FPGA does not answer: it holds no configuration, and --no-fpga (mode 2) does not "
+                           "download one; open without --no-fpga\n");
     return;
   }
   // --set echoes on stderr: stdout carries the command's own data.

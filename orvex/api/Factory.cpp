@@ -153,12 +153,6 @@ CPelSys* CFactory::OpenDevice(const char* openString, uint32_t mode) {
     return nullptr;
   }
   if (system->camera->GetAllReg() < 0) {
-    // Mode 2 leaves the FPGA as it is; one that was never configured does
-    // not answer, which looks like a broken link unless said.
-    if (system->sysDesc->usb && mode == QV_OPEN_USB_NO_FPGA)
-      Notify(nullptr, QV_MSG_TEXT, kMsgOpenWarning,
-             "CFactory::BuildSysVA(): the FPGA does not answer: it holds no configuration, and mode 2 does not "
-             "download one (open in mode 0)");
     Notify(nullptr, QV_MSG_TEXT, kMsgOpenWarning, "CFactory::BuildSysVA(): GetAllReg failed");
     CloseSystem(system);
     return nullptr;

@@ -245,10 +245,10 @@ enum QV_InternalFuncCode {
    * only connected camera. They return -1 when no camera or more than one
    * fits (the reason is reported), and the serial write returns -1 when it
    * failed. The further arguments are those of codes 1 to 4. */
-  IF_ReadFX2_EEPROM_Selected = 7,
-  IF_WriteFX2_EEPROM_Selected = 8,
-  IF_WriteSerial_Selected = 9,
-  IF_ReadSerial_Selected = 10
+  IF_ReadFX2_EEPROM_Selected = 16,
+  IF_WriteFX2_EEPROM_Selected = 17,
+  IF_WriteSerial_Selected = 18,
+  IF_ReadSerial_Selected = 19
 };
 
 /* ---- API frame ------------------------------------------------------------ */

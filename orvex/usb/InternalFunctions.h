@@ -1,4 +1,4 @@
-// The service functions behind QV_InternalFunc (codes 1 to 4 and 7 to 10;
+// The service functions behind QV_InternalFunc (codes 1 to 4 and 16 to 19;
 // code 0 is LoadAndUploadFirmware in Firmware.h).
 #pragma once
 

@@ -174,7 +174,11 @@ class Camera:
         router.take_last_text()
         ok = self._lib.QV_Open(ctypes.byref(self._handle), mode, str(open_string).encode("latin-1"))
         if ok != 1 or not self._handle:
-            raise OrvexError("QV_Open", ok, router.take_last_text(), str(open_string) if mode == 1 else None)
+            text = router.take_last_text()
+            if mode == 2 and text and "GetAllReg" in text:
+                text += ("; the FPGA does not answer: it holds no configuration, and mode 2 does not download one"
+                         " (open in mode 0)")
+            raise OrvexError("QV_Open", ok, text, str(open_string) if mode == 1 else None)
         self.maps = _Registers(self)
         self._index()
 

@@ -14,10 +14,14 @@ from .errors import OrvexError
 
 
 class Param(Structure):
+    """One named integer parameter of a K7Hlp_Data record."""
+
     _fields_ = [("name", c_char_p), ("value", c_int32)]
 
 
 class Data(Structure):
+    """K7Hlp_Data: an image or raw block with its dimensions, header and parameters."""
+
     _fields_ = [("dataType", c_int32), ("dataSize", c_uint32), ("dim", c_uint32 * 4), ("data", c_void_p),
                 ("headerType", c_int32), ("headerSize", c_uint32), ("header", c_void_p),
                 ("param", Param * 6), ("unit", c_int32)]

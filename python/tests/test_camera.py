@@ -89,7 +89,7 @@ class CameraTest(EmulatorCase):
         self.assertTrue(any("Could not open or parse file" in line for line in logs.output))
 
 
-IF_READ_EEPROM_SELECTED, IF_WRITE_EEPROM_SELECTED, IF_WRITE_SERIAL_SELECTED = 7, 8, 9
+IF_READ_EEPROM_SELECTED, IF_WRITE_EEPROM_SELECTED, IF_WRITE_SERIAL_SELECTED = 16, 17, 18
 
 
 def _eeprom(selection, size=1024):
@@ -151,6 +151,9 @@ class StrictValueTest(EmulatorCase):
             orvex.Camera.replay(missing)
         self.assertEqual(caught.exception.path, missing)
         self.assertIn("No such file or directory", str(caught.exception))
+        with self.assertRaises(orvex.OrvexError) as caught:
+            orvex.Camera(mode=2)
+        self.assertIn("holds no configuration", str(caught.exception))
         with self.assertRaises(orvex.OrvexError) as caught:
             orvex.Camera("sys=no_such_system")
         self.assertIn('unknown system "no_such_system"', caught.exception.text)

@@ -112,6 +112,9 @@ class CommandLineToolTest(EmulatorCase):
         self.assertIn("CamMode=4", err)
         self.assertEqual(run("systems")[1], "k7cam_tq20\nk7cam_sim\n")
         self.assertRegex(run("get", "--names", "CamMode")[1], r"^CamMode: 0\.\.7  IQ16, A16, .*A16Z16Iter\n$")
+        code, out, _ = run("-s", "sys=k7cam_sim", "acquire", "-d", "0.3")
+        self.assertEqual(code, 0)
+        self.assertGreater(int(out.split()[0]), 1)  # a duration alone is not one acquisition
 
     def test_refused_values_write_nothing(self):
         for args, hint in ((("set", "SensNFrames=5", "CamMode=9"), "0..7"),

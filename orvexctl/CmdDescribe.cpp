@@ -86,9 +86,8 @@ void PrintValue(const System& system, const std::string& name, _Map* map) {
 
 // NAME: the valid range and enumeration names of one map.
 void PrintChoices(const std::string& name, const _Map* map) {
-  uint32_t bits = MapValueBits(map);
-  uint32_t low = map->max > map->min ? map->min : 0;
-  uint32_t high = map->max > map->min ? map->max : bits ? bits : 0xFFFFFFFFu;
+  uint32_t low = 0, high = 0;
+  MapRange(map, &low, &high);
   std::string names = EnumNames(map);
   std::printf("%s: %u..%u%s%s\n", name.c_str(), low, high, names.empty() ? "" : "  ", names.c_str());
 }

@@ -12,9 +12,8 @@ namespace {
 bool HasRange(const _Map* map) { return map->max > map->min; }
 
 std::string ValidRange(const _Map* map) {
-  uint32_t low = HasRange(map) ? map->min : 0;
-  uint32_t bits = MapValueBits(map);
-  uint32_t high = HasRange(map) ? map->max : bits ? bits : 0xFFFFFFFFu;
+  uint32_t low = 0, high = 0;
+  MapRange(map, &low, &high);
   std::string text = "valid: " + std::to_string(low) + ".." + std::to_string(high);
   std::string names = EnumNames(map);
   return names.empty() ? text : text + " or one of " + names;
@@ -35,6 +34,12 @@ uint32_t MapValueBits(const _Map* map) {
     bits |= entry->shift < 0 ? uint32_t{entry->mask} << k : uint32_t{entry->mask} >> k;
   }
   return bits;
+}
+
+void MapRange(const _Map* map, uint32_t* low, uint32_t* high) {
+  uint32_t bits = MapValueBits(map);
+  *low = HasRange(map) ? map->min : 0;
+  *high = HasRange(map) ? map->max : bits ? bits : 0xFFFFFFFFu;
 }
 
 bool ParseWholeNumber(const std::string& text, uint32_t limit, uint32_t* value) {

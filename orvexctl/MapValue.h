@@ -12,6 +12,10 @@ namespace orvexctl {
 // The value bits the map's register fields can hold.
 uint32_t MapValueBits(const _Map* map);
 
+// The lowest and highest value the map accepts: its min..max when it has
+// one, else what its bits can hold.
+void MapRange(const _Map* map, uint32_t* low, uint32_t* high);
+
 // Parses a whole non-negative number ("123", "0x1F") or an enumeration name
 // of the map and checks it against the map's range and bits. Empty on
 // success, else the reason with the valid range or names.

@@ -115,11 +115,8 @@ class Map:
                 value = int(value, 0)
             except ValueError:
                 self._refuse("not a whole number or a name: %r" % value)
-        elif isinstance(value, bool) or not isinstance(value, numbers.Integral):
-            if isinstance(value, numbers.Real) and float(value).is_integer() and not isinstance(value, bool):
-                value = int(value)
-            else:
-                self._refuse("not a whole number: %r" % (value,))
+        elif isinstance(value, bool) or not isinstance(value, numbers.Real) or not float(value).is_integer():
+            self._refuse("not a whole number: %r" % (value,))
         value = int(value)
         if value < 0:
             self._refuse("negative numbers are refused: %d" % value)

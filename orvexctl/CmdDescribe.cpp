@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "Cli.h"
+#include "MapValue.h"
 
 namespace orvexctl {
 namespace {
@@ -22,15 +23,27 @@ void PrintFeatures(uint32_t bits, const char* const* names, int count) {
 }  // namespace
 
 int CmdList(const Options&) {
-  char buffer[17 * 64] = {};
-  uint32_t count = QV_GetSerials(buffer);
-  if (count > 64) count = 64;  // the buffer holds 64 entries
+  constexpr uint32_t kMaxListed = 64;
+  QV_CameraEntry cameras[kMaxListed] = {};
+  uint32_t count = QV_GetCameras(cameras, kMaxListed);
+  if (count > kMaxListed) count = kMaxListed;
   std::printf("%u camera(s)\n", count);
   for (uint32_t i = 0; i < count; ++i) {
-    char serial[18] = {};
-    std::memcpy(serial, buffer + 17 * i, 17);
-    std::printf("  %u: serial %s\n", i, serial);
+    const QV_CameraEntry& c = cameras[i];
+    std::printf("  %u: serial %s  usb %04x:%04x  %s\n", i, c.serial[0] ? c.serial : "-", c.vendorId, c.productId,
+                c.firmware ? "firmware running" : "no firmware (loaded at the next open)");
   }
+  return kOk;
+}
+
+int CmdSystems(const Options&) {
+  uint32_t size = QV_GetSystemIds(nullptr, 0);
+  std::string ids(size, '\0');
+  if (size <= 1 || QV_GetSystemIds(&ids[0], size) != size) {
+    std::fprintf(stderr, "the data folder offers no system description\n");
+    return kFailed;
+  }
+  std::fputs(ids.c_str(), stdout);
   return kOk;
 }
 
@@ -63,22 +76,50 @@ int CmdInfo(const Options& options) {
   return kOk;
 }
 
+namespace {
+
+void PrintValue(const System& system, const std::string& name, _Map* map) {
+  uint32_t value = QV_GetMap(system.handle(), map);
+  const char* label = EnumName(map, value);
+  std::printf("%s=%u%s%s%s\n", name.c_str(), value, label ? " (" : "", label ? label : "", label ? ")" : "");
+}
+
+// NAME: the valid range and enumeration names of one map.
+void PrintChoices(const std::string& name, const _Map* map) {
+  uint32_t low = 0, high = 0;
+  MapRange(map, &low, &high);
+  std::string names = EnumNames(map);
+  std::printf("%s: %u..%u%s%s\n", name.c_str(), low, high, names.empty() ? "" : "  ", names.c_str());
+}
+
+std::vector<std::string> AllMapNames(const System& system) {
+  std::vector<std::string> names;
+  const _RegDesc* r = QV_GetRegDesc(system.handle());
+  for (uint16_t i = 0; r && i < r->mapCount; ++i)
+    if (r->maps[i].id) names.push_back(r->maps[i].id);
+  return names;
+}
+
+}  // namespace
+
 int CmdGet(const Options& options) {
+  std::vector<std::string> names = options.args;
+  bool choices = !names.empty() && names[0] == "--names";
+  if (choices) names.erase(names.begin());
   System system(options);
   if (int status = system.status()) return status;
+  if (names.empty()) names = AllMapNames(system);
   int status = kOk;
-  std::vector<std::string> names = options.args;
-  if (names.empty()) {
-    const _RegDesc* r = QV_GetRegDesc(system.handle());
-    for (uint16_t i = 0; r && i < r->mapCount; ++i)
-      if (r->maps[i].id) names.push_back(r->maps[i].id);
-  }
   for (const std::string& name : names) {
-    if (_Map* map = system.FindMap(name)) {
-      uint32_t value = QV_GetMap(system.handle(), map);
-      const char* label = EnumName(map, value);
-      std::printf("%s=%u%s%s%s\n", name.c_str(), value, label ? " (" : "", label ? label : "", label ? ")" : "");
-    } else if (const _Reg* reg = system.FindReg(name)) {
+    _Map* map = system.FindMap(name);
+    const _Reg* reg = map ? nullptr : system.FindReg(name);
+    if (map && choices) {
+      PrintChoices(name, map);
+    } else if (map) {
+      PrintValue(system, name, map);
+    } else if (reg && choices) {
+      std::printf("%s: 0..255\n", name.c_str());
+    } else if (reg) {
       std::printf("%s=%u\n", name.c_str(), QV_GetReg(system.handle(), reg->num));
     } else {
       std::fprintf(stderr, "unknown map or register: %s\n", name.c_str());
@@ -88,7 +129,7 @@ int CmdGet(const Options& options) {
   return status;
 }
 
-int ApplySetting(const System& system, const std::string& assignment) {
+int ApplySetting(const System& system, const std::string& assignment, FILE* echo) {
   size_t eq = assignment.find('=');
   if (eq == std::string::npos || eq == 0) {
     std::fprintf(stderr, "expected NAME=VALUE, got \"%s\"\n", assignment.c_str());
@@ -97,23 +138,25 @@ int ApplySetting(const System& system, const std::string& assignment) {
   std::string name = assignment.substr(0, eq), text = assignment.substr(eq + 1);
   uint32_t value = 0;
   if (_Map* map = system.FindMap(name)) {
-    if (!ParseMapValue(map, text, &value)) {
-      std::fprintf(stderr, "%s: not a number or enumeration name: %s\n", name.c_str(), text.c_str());
+    std::string problem = ParseMapValue(map, text, &value);
+    if (!problem.empty()) {
+      std::fprintf(stderr, "%s: %s; nothing written\n", name.c_str(), problem.c_str());
       return kUsage;
     }
-    if (map->max > map->min && (value < map->min || value > map->max))
-      std::fprintf(stderr, "warning: %s=%u is outside %u..%u\n", name.c_str(), value, map->min, map->max);
+    if (!echo) return kOk;
     QV_SetMap(system.handle(), map, value);
-    std::printf("%s=%u\n", name.c_str(), QV_GetMap(system.handle(), map));
+    std::fprintf(echo, "%s=%u\n", name.c_str(), QV_GetMap(system.handle(), map));
     return kOk;
   }
   if (const _Reg* reg = system.FindReg(name)) {
-    if (!ParseMapValue(nullptr, text, &value) || value > 255) {
-      std::fprintf(stderr, "%s: registers take 0 to 255\n", name.c_str());
+    if (!ParseWholeNumber(text, 255, &value)) {
+      std::fprintf(stderr, "%s: \"%s\" refused: registers take whole numbers 0..255; nothing written\n",
+                   name.c_str(), text.c_str());
       return kUsage;
     }
+    if (!echo) return kOk;
     QV_SetReg(system.handle(), reg->num, static_cast<uint8_t>(value));
-    std::printf("%s=%u\n", name.c_str(), QV_GetReg(system.handle(), reg->num));
+    std::fprintf(echo, "%s=%u\n", name.c_str(), QV_GetReg(system.handle(), reg->num));
     return kOk;
   }
   std::fprintf(stderr, "unknown map or register: %s\n", name.c_str());
@@ -127,10 +170,15 @@ int CmdSet(const Options& options) {
   }
   System system(options);
   if (int status = system.status()) return status;
-  for (const std::string& arg : options.args) {
-    int status = ApplySetting(system, arg);
-    if (status != kOk) return status;
-  }
+  return ApplySettings(system, options.args, stdout);
+}
+
+int ApplySettings(const System& system, const std::vector<std::string>& assignments, FILE* echo) {
+  // Every value is checked before the first is written.
+  for (const std::string& assignment : assignments)
+    if (int status = ApplySetting(system, assignment, nullptr)) return status;
+  for (const std::string& assignment : assignments)
+    if (int status = ApplySetting(system, assignment, echo)) return status;
   return kOk;
 }
 

@@ -1,5 +1,6 @@
 // snapshot: acquire, process, extract a surface and write it out as images.
 #include <cmath>
+#include <cstdlib>
 #include <cstdio>
 #include <string>
 
@@ -16,6 +17,7 @@ struct SnapshotArgs {
   std::string dir = ".";
   _K7Hlp_extractMode method = K7Hlp_extractCentroid;
   float threshold = 1.5f;
+  std::string stream;  // a recording to take the first acquisition from
 };
 
 bool ParseSnapshotArgs(const std::vector<std::string>& args, SnapshotArgs* out) {
@@ -29,7 +31,12 @@ bool ParseSnapshotArgs(const std::vector<std::string>& args, SnapshotArgs* out) 
       else if (m == "phase") out->method = K7Hlp_extractCentroidPhase;
       else return false;
     } else if ((args[i] == "-t" || args[i] == "--threshold") && i + 1 < args.size()) {
-      out->threshold = std::strtof(args[++i].c_str(), nullptr);
+      char* end = nullptr;
+      const std::string& text = args[++i];
+      out->threshold = std::strtof(text.c_str(), &end);
+      if (text.empty() || *end || !std::isfinite(out->threshold)) return false;
+    } else if ((args[i] == "-i" || args[i] == "--input") && i + 1 < args.size()) {
+      out->stream = args[++i];
     } else {
       return false;
     }
@@ -68,7 +75,7 @@ bool WriteImage(const std::string& dir, const char* name, const FloatImage& imag
     std::fprintf(stderr, "cannot write %s or %s\n", png.c_str(), csv.c_str());
     return false;
   }
-  std::printf("%s: %ux%u, colour scale %g (blue) to %g (red) -> %s, %s\n", name, image.width, image.height, low,
+  std::fprintf(stderr, "%s: %ux%u, colour scale %g (blue) to %g (red) -> %s, %s\n", name, image.width, image.height, low,
               high, png.c_str(), csv.c_str());
   return true;
 }
@@ -85,10 +92,15 @@ _CamData* ProcessIntoSlot1(QV_Handle handle, uint32_t mode, _CamDataMeta* meta) 
 int CmdSnapshot(const Options& options) {
   SnapshotArgs args;
   if (!ParseSnapshotArgs(options.args, &args)) {
-    std::fprintf(stderr, "snapshot: [-o DIR] [-m threshold|centroid|phase] [-t THRESHOLD]\n");
+    std::fprintf(stderr, "snapshot: [-o DIR] [-m threshold|centroid|phase] [-t THRESHOLD] [-i STREAMFILE]\n");
     return kUsage;
   }
-  System system(options);
+  Options source = options;
+  if (!args.stream.empty()) {
+    source.mode = QV_OPEN_STREAM;
+    source.openString = args.stream;
+  }
+  System system(source);
   if (int status = system.status()) return status;
   QV_Handle handle = system.handle();
   int32_t bytes = QV_Acquire(handle);

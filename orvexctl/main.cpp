@@ -5,87 +5,88 @@
 #include <string>
 
 #include "Cli.h"
+#include "Commands.h"
 
 namespace {
 
 using namespace orvexctl;
 
-struct Command {
-  const char* name;
-  int (*run)(const Options&);
-  const char* usage;
-  const char* help;
-};
-
-const Command kCommands[] = {
-    {"list", CmdList, "list", "List the connected cameras with their serial numbers."},
-    {"info", CmdInfo, "info", "Show the system description of the opened system."},
-    {"get", CmdGet, "get [NAME...]",
-     "Print maps and registers by name (all maps without a name); enumeration names in brackets."},
-    {"set", CmdSet, "set NAME=VALUE...",
-     "Write maps or registers; VALUE is a number (0x.. for hex) or an enumeration name of the map."},
-    {"acquire", CmdAcquire, "acquire [-n COUNT] [-r STREAMFILE]",
-     "Acquire COUNT raw acquisitions (default 1) with a progress line; -r records them to a stream file."},
-    {"replay", CmdReplay, "replay STREAMFILE", "Open a recorded stream and read every acquisition in it once."},
-    {"snapshot", CmdSnapshot, "snapshot [-o DIR] [-m METHOD]",
-     "Acquire, process and extract a surface; write surface.png, amplitude.png and their CSV files to DIR\n"
-     "  (default .). METHOD for window-mode data: threshold, centroid (default) or phase."},
-    {"cloud", CmdCloud, "cloud -o FILE.ply [--ascii] [-m METHOD] [--ztag FILE | --count-scale N | --frames]",
-     "Acquire and write the surface as 3-D points (x, y from the pixel pitch, z scaled, amplitude) to a PLY file."},
-    {"eeprom", CmdEeprom, "eeprom dump [FILE] | eeprom write FILE.iic",
-     "Read the controller's 16 KiB boot EEPROM (hex dump, or save to FILE), or write a firmware image to it."},
-    {"multi", CmdMulti, "multi [-n COUNT] [SERIAL...]",
-     "Acquire COUNT times (default 100) from several cameras at once, one thread each, and print per-camera\n"
-     "  and total rates. The cameras are the SERIALs given (default: every camera listed)."},
-    {"serial", CmdSerial, "serial get | serial set TEXT", "Read the camera's serial number, or write a new one."},
-};
-
 void PrintUsage(FILE* out) {
   std::fprintf(out,
-               "usage: orvexctl [-s OPENSTRING] [--set NAME=VALUE]... [--no-fpga] [-q] COMMAND [ARGS]\n"
-               "  -s OPENSTRING  system to open (default \"sys=k7cam_tq20\")\n"
+               "usage: orvexctl [-s OPENSTRING] [-S SERIAL] [--set NAME=VALUE]... [--no-fpga] [-q] COMMAND [ARGS]\n"
+               "  -s OPENSTRING  system to open (default \"sys=k7cam_tq20\"; 'orvexctl systems' lists them)\n"
+               "  -S SERIAL      the camera to work on, by serial number (as \"serial=SERIAL\" in the open\n"
+               "                 string); eeprom and serial need it when several cameras are connected\n"
                "  --set N=V      write a map or register right after opening (repeatable)\n"
                "  --no-fpga      open without sending the FPGA configuration (mode 2)\n"
-               "  -q             do not print library warnings\n\ncommands:\n");
-  for (const Command& c : kCommands) std::fprintf(out, "  %s\n", c.usage);
+               "  -q             do not print library warnings or progress\n"
+               "  --version      print the versions of orvexctl and libOrvex\n"
+               "  -h, --help     this text\n\ncommands:\n");
+  for (const Command* c = Commands(); c->name; ++c) std::fprintf(out, "  %s\n", c->usage);
   std::fprintf(out,
-               "\n'orvexctl COMMAND --help' explains a command.\n"
-               "exit codes: 0 ok, 1 operation failed, 2 usage, 3 system not opened, 4 unknown name\n");
+               "\n'orvexctl COMMAND --help' explains a command. Data go to stdout, messages to stderr.\n"
+               "exit codes: 0 ok, 1 operation failed, 2 usage or refused value, 3 system not opened,\n"
+               "  4 unknown name, 5 interrupted (SIGINT/SIGTERM; a recording is closed cleanly)\n");
 }
 
-const Command* FindCommand(const char* name) {
-  for (const Command& c : kCommands)
-    if (std::strcmp(c.name, name) == 0) return &c;
-  return nullptr;
+int PrintVersion() {
+  uint16_t words[4] = {};
+  QV_GetVersion(words);
+  std::printf("orvexctl %s (libOrvex %u.%u.%u.%u)\n", ORVEX_VERSION_STRING, words[3], words[2], words[1], words[0]);
+  return kOk;
+}
+
+// Global options; the index of the command name, or -1 with the exit code
+// in *exitCode.
+int ParseGlobalOptions(int argc, char** argv, Options* options, int* exitCode) {
+  int i = 1;
+  for (; i < argc && argv[i][0] == '-'; ++i) {
+    std::string opt = argv[i];
+    bool hasValue = i + 1 < argc;
+    if ((opt == "-s" || opt == "--open") && hasValue) {
+      options->openString = argv[++i];
+    } else if ((opt == "-S" || opt == "--serial") && hasValue && argv[i + 1][0]) {
+      options->serial = argv[++i];
+    } else if (opt == "--set" && hasValue) {
+      options->settings.push_back(argv[++i]);
+    } else if (opt == "--no-fpga") {
+      options->mode = QV_OPEN_USB_NO_FPGA;
+    } else if (opt == "-q" || opt == "--quiet") {
+      options->quiet = true;
+    } else if (opt == "--version") {
+      *exitCode = PrintVersion();
+      return -1;
+    } else if (opt == "-h" || opt == "--help") {
+      PrintUsage(stdout);
+      *exitCode = kOk;
+      return -1;
+    } else {
+      std::fprintf(stderr, "unknown or incomplete option: %s\n", opt.c_str());
+      PrintUsage(stderr);
+      *exitCode = kUsage;
+      return -1;
+    }
+  }
+  if (!options->serial.empty() && options->openString.find("serial=") != std::string::npos) {
+    std::fprintf(stderr, "give the camera once: -S SERIAL or serial= in the open string\n");
+    *exitCode = kUsage;
+    return -1;
+  }
+  if (i >= argc) {
+    PrintUsage(stderr);
+    *exitCode = kUsage;
+    return -1;
+  }
+  return i;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
   Options options;
-  int i = 1;
-  for (; i < argc && argv[i][0] == '-'; ++i) {
-    std::string opt = argv[i];
-    if ((opt == "-s" || opt == "--open") && i + 1 < argc) {
-      options.openString = argv[++i];
-    } else if (opt == "--set" && i + 1 < argc) {
-      options.settings.push_back(argv[++i]);
-    } else if (opt == "--no-fpga") {
-      options.mode = QV_OPEN_USB_NO_FPGA;
-    } else if (opt == "-q" || opt == "--quiet") {
-      options.quiet = true;
-    } else if (opt == "-h" || opt == "--help") {
-      PrintUsage(stdout);
-      return kOk;
-    } else {
-      PrintUsage(stderr);
-      return kUsage;
-    }
-  }
-  if (i >= argc) {
-    PrintUsage(stderr);
-    return kUsage;
-  }
+  int exitCode = kOk;
+  int i = ParseGlobalOptions(argc, argv, &options, &exitCode);
+  if (i < 0) return exitCode;
   const Command* command = FindCommand(argv[i]);
   if (!command) {
     std::fprintf(stderr, "unknown command: %s\n", argv[i]);

@@ -15,7 +15,7 @@ packages=(
   libpng-dev
   libgstreamer1.0-dev libgstreamer-plugins-base1.0-dev gstreamer1.0-tools
   gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-x x11-apps
-  python3 python3-numpy
+  python3 python3-numpy python3-setuptools python3-venv python3-pip
   valgrind
 )
 

@@ -68,11 +68,12 @@ _CamData* RebuildAcquisitionBuffer(CPelCam& camera, uint32_t mode, uint16_t flag
 int32_t ReadData(CPelCam& camera, void* buffer, uint32_t size) {
   if (!buffer && size) return -1;
   QV_Handle handle = camera.Handle();
-  uint32_t kind = camera.interfaceKind;
   int32_t result = ReadFromSource(camera, buffer, size);
   // A callback may have closed the system while the source reported.
   if (handle && !IsOpenSystem(handle)) return result;
-  if (kind != kReplayStream || result >= 0) AppendAcquisition(camera, buffer, size);
+  // A failed read leaves the buffer holding the previous acquisition (or
+  // nothing); recording it would replay an acquisition that never happened.
+  if (result >= 0) AppendAcquisition(camera, buffer, size);
   return result;
 }
 

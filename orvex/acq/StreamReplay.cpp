@@ -1,5 +1,6 @@
 #include "acq/StreamReplay.h"
 
+#include <cerrno>
 #include <cstring>
 #include <vector>
 
@@ -75,7 +76,12 @@ int32_t ObjectFailed(CPelCam& camera, int32_t code) {
 std::unique_ptr<CQVFileIO> OpenReplayStream(const char* path, std::string& openString) {
   auto file = std::make_unique<CQVFileIO>();
   file->acquisitionCounter = -1;
-  if (!file->OpenForReading(path) || !HasSignature(*file)) {
+  if (!file->OpenForReading(path)) {
+    ReportText(nullptr, kMsgFormat, "CPelCam::SetInterfaceStream(): cannot open stream file %s: %s",
+               path ? path : "(none)", path ? std::strerror(errno) : "no path given");
+    return nullptr;
+  }
+  if (!HasSignature(*file)) {
     Notify(nullptr, QV_MSG_TEXT, kMsgFormat, "CPelCam::SetInterfaceStream(): Stream has wrong signature");
     return nullptr;
   }

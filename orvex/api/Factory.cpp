@@ -10,6 +10,7 @@
 #include "core/SystemList.h"
 #include "desc/RegDescParser.h"
 #include "desc/SysDescParser.h"
+#include "desc/SystemIds.h"
 #include "platform/DataFolder.h"
 #include "usb/OpenUsb.h"
 
@@ -58,27 +59,27 @@ const char* ValueOrNull(const std::optional<std::string>& value) { return value 
 BlockPtr<_SysDesc> LoadSystemDescription(const OpenStringValues& values, uint8_t diagnostics) {
   const std::string path = DevDescPath("SysDesc.xml");
   CSysDescParser parser;
-  if (LoadDescriptionFile(parser, path, std::cout) != 0) {
+  if (LoadDescriptionFile(parser, path, std::cerr) != 0) {
     ReportText(nullptr, kMsgOpenWarning, "Could not open or parse file %s", path.c_str());
     return nullptr;
   }
   parser.ClearSelection();
   for (int part = kPartSystem; part < kPartCount; ++part)
     parser.wanted[part] = ValueOrNull(values.values[kKeySys + part]);
-  BlockPtr<_SysDesc> desc = FindSystem(parser, diagnostics, std::cout);
-  if (diagnostics) DumpSysDesc(0xFFFFFFFF, std::cout, desc.get());
+  BlockPtr<_SysDesc> desc = FindSystem(parser, diagnostics, std::cerr);
+  if (diagnostics) DumpSysDesc(0xFFFFFFFF, std::cerr, desc.get());
   return desc;
 }
 
 BlockPtr<_RegDesc> LoadRegisterDescription(const std::string& name, uint8_t diagnostics) {
   const std::string path = DevDescPath(name);
   CRegDescParser parser;
-  if (LoadDescriptionFile(parser, path, std::cout) != 0) {
+  if (LoadDescriptionFile(parser, path, std::cerr) != 0) {
     ReportText(nullptr, kMsgOpenWarning, "Could not open or parse file %s", path.c_str());
     return nullptr;
   }
-  BlockPtr<_RegDesc> desc = BuildRegDesc(parser, diagnostics, std::cout);
-  if (diagnostics) DumpRegDesc(0xFFFFFFFF, std::cout, desc.get());
+  BlockPtr<_RegDesc> desc = BuildRegDesc(parser, diagnostics, std::cerr);
+  if (diagnostics) DumpRegDesc(0xFFFFFFFF, std::cerr, desc.get());
   return desc;
 }
 
@@ -117,6 +118,12 @@ CPelSys* CFactory::BuildSystem(const char* openString) {
   if (!sysDesc) return nullptr;
   const std::optional<std::string> regDescName = RegisterDescriptionName(values, *sysDesc);
   if (!regDescName) {
+    if (values[kKeySys] && !sysDesc->sysId) {
+      const std::string path = DevDescPath("SysDesc.xml");
+      ReportText(nullptr, kMsgOpenWarning, "unknown system \"%s\"; %s offers: %s", values[kKeySys]->c_str(),
+                 path.c_str(), JoinedSystemIds(path).c_str());
+      return nullptr;
+    }
     ReportText(nullptr, kMsgOpenWarning,
                "CFactory::BuildSysVA(): no register description: neither regDesc= nor an FPGA entry naming one");
     return nullptr;

@@ -54,6 +54,25 @@ int32_t RunInternalFunc(int32_t code, va_list args) {
       return WriteSerialNumber(va_arg(args, const char*));
     case IF_ReadSerial:
       return ReadSerialNumber(va_arg(args, char*));
+    case IF_ReadFX2_EEPROM_Selected: {
+      const char* selection = va_arg(args, const char*);
+      uint32_t address = va_arg(args, uint32_t);
+      auto* buffer = va_arg(args, uint8_t*);
+      uint32_t count = va_arg(args, uint32_t);
+      return ReadSelectedEeprom(selection, address, buffer, count);
+    }
+    case IF_WriteFX2_EEPROM_Selected: {
+      const char* selection = va_arg(args, const char*);
+      return WriteSelectedEeprom(selection, va_arg(args, const char*));
+    }
+    case IF_WriteSerial_Selected: {
+      const char* selection = va_arg(args, const char*);
+      return WriteSelectedSerial(selection, va_arg(args, const char*));
+    }
+    case IF_ReadSerial_Selected: {
+      const char* selection = va_arg(args, const char*);
+      return ReadSelectedSerial(selection, va_arg(args, char*));
+    }
     case IF_BulkRead:
     case IF_BulkWrite: {
       auto handle = va_arg(args, QV_Handle);

@@ -25,6 +25,13 @@
 #include <stdint.h>
 #include <stddef.h>
 
+/* Version of this header and of the library built with it. */
+#define ORVEX_VERSION_MAJOR 1
+#define ORVEX_VERSION_MINOR 7
+#define ORVEX_VERSION_PATCH 5
+#define ORVEX_VERSION_BUILD 252
+#define ORVEX_VERSION_STRING "1.7.5.252"
+
 #if defined(_WIN32)
 #define QV_API __declspec(dllexport)
 #else
@@ -243,7 +250,16 @@ enum QV_InternalFuncCode {
   IF_WriteSerial = 3,
   IF_ReadSerial = 4,
   IF_BulkRead = 5,
-  IF_BulkWrite = 6
+  IF_BulkWrite = 6,
+  /* Codes 1 to 4 on a chosen camera: the first argument is a selection text
+   * read like an open string ("serial=K7-0815"); without a serial it names the
+   * only connected camera. They return -1 when no camera or more than one
+   * fits (the reason is reported), and the serial write returns -1 when it
+   * failed. The further arguments are those of codes 1 to 4. */
+  IF_ReadFX2_EEPROM_Selected = 16,
+  IF_WriteFX2_EEPROM_Selected = 17,
+  IF_WriteSerial_Selected = 18,
+  IF_ReadSerial_Selected = 19
 };
 
 /* ---- API frame ------------------------------------------------------------ */
@@ -256,6 +272,20 @@ QV_API QV_Callback QV_GetDefaultCallback(void);
 QV_API int32_t QV_GetVersion(uint16_t* ver);
 /* Fills 17-byte entries, one per connected camera; returns their number. */
 QV_API uint32_t QV_GetSerials(char* buffer);
+/* One connected camera, as QV_GetCameras describes it. */
+typedef struct QV_CameraEntry {
+  char serial[17];   /* NUL-terminated; empty when the device names none */
+  uint8_t firmware;  /* 1: runs the camera firmware, 0: bare controller, firmware not loaded */
+  uint16_t vendorId;
+  uint16_t productId;
+} QV_CameraEntry;
+/* Fills up to max entries and returns the number of connected cameras. */
+QV_API uint32_t QV_GetCameras(QV_CameraEntry* entries, uint32_t max);
+/* The ids of the systems the data folder's system description offers, one per
+ * line, NUL-terminated. Returns the bytes needed (with the NUL); the buffer is
+ * filled only when size is at least that. 1 when the description cannot be
+ * read. */
+QV_API uint32_t QV_GetSystemIds(char* buffer, uint32_t size);
 /* 1 when a system was opened; *handle is always written (NULL on failure). */
 QV_API int32_t QV_Open(QV_Handle* handle, uint32_t mode, const char* openString);
 QV_API int32_t QV_Close(QV_Handle handle);

@@ -1,5 +1,7 @@
 #include "platform/ModuleVersion.h"
 
+#include "Orvex.h"
+
 #include <dlfcn.h>
 #include <elf.h>
 
@@ -24,7 +26,8 @@ struct VersionNote {
 __attribute__((used, section(".note.orvex.version"), aligned(4)))
 const VersionNote kVersionNote = {{sizeof(kNoteOwner), 4 * sizeof(uint16_t), kNoteType},
                                   {'O', 'r', 'v', 'e', 'x', 0, 0, 0},
-                                  {1, 7, 5, 252}};
+                                  {ORVEX_VERSION_MAJOR, ORVEX_VERSION_MINOR, ORVEX_VERSION_PATCH,
+                                   ORVEX_VERSION_BUILD}};
 
 bool ReadAt(std::ifstream& file, uint64_t offset, void* out, size_t size) {
   file.seekg(static_cast<std::streamoff>(offset));

@@ -216,6 +216,29 @@ uint32_t ListSerials(char* buffer) {
   return count;
 }
 
+std::vector<CameraOnBus> CamerasOnBus() {
+  std::vector<CameraOnBus> cameras;
+  std::lock_guard<std::mutex> lock(g_busListLock);
+  if (!Rescan()) return cameras;
+  for (usb_bus* bus = Usb().get_busses(); bus; bus = bus->next) {
+    for (struct usb_device* dev = bus->devices; dev; dev = dev->next) {
+      if (!IsAcceptedIdentity(dev->descriptor.idVendor, dev->descriptor.idProduct)) continue;
+      CameraOnBus camera;
+      camera.vendorId = dev->descriptor.idVendor;
+      camera.productId = dev->descriptor.idProduct;
+      if (usb_dev_handle* device = Usb().open(dev)) {
+        camera.opened = true;
+        char reply[kShortSerialReply];
+        int length = ReadSerialDescriptor(device, dev->descriptor, reply, sizeof reply);
+        camera.serial = SerialFromStringDescriptor(reply, length, 16);
+        Usb().close(device);
+      }
+      cameras.push_back(std::move(camera));
+    }
+  }
+  return cameras;
+}
+
 std::string ReadSerialString(usb_dev_handle* device) {
   usb_device_descriptor descriptor{};
   if (!DescriptorOf(device, descriptor)) return {};

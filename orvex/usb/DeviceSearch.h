@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 struct usb_dev_handle;
 
@@ -43,6 +44,17 @@ usb_dev_handle* FirstAvailableDevice();
 // Writes 17-byte serial entries for every accepted device; returns their
 // number. Without a buffer the devices are only counted.
 uint32_t ListSerials(char* buffer);
+
+// What a listing shows of one camera on the bus, copied while the bus list is
+// locked; serial empty when the device could not be opened or names none.
+struct CameraOnBus {
+  uint16_t vendorId = 0, productId = 0;
+  bool opened = false;
+  std::string serial;
+};
+// Opens each camera only to read its serial string: no claim, no reset, so a
+// camera another program holds is left alone.
+std::vector<CameraOnBus> CamerasOnBus();
 
 // The serial string of an open device (at most 16 characters); empty when
 // the device names none or the descriptor cannot be read.

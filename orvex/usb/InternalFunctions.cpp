@@ -7,6 +7,7 @@
 
 #include "core/Messages.h"
 #include "usb/BinaryFile.h"
+#include "usb/BootImage.h"
 #include "usb/DeviceSearch.h"
 #include "usb/Eeprom.h"
 #include "usb/Firmware.h"
@@ -38,6 +39,75 @@ std::vector<uint8_t> SerialDescriptor(const char* serial) {
   return descriptor;
 }
 
+// The camera a selection names; null, with the reason reported, when none
+// or (without a serial) more than one fits.
+usb_dev_handle* OpenSelectedCamera(const char* selection) {
+  DeviceSelection wanted = ParseDeviceSelection(selection);
+  if (!wanted.filterBySerial) {
+    uint32_t cameras = ListSerials(nullptr);
+    if (cameras == 0) {
+      Notify(nullptr, QV_MSG_TEXT, kMsgOpenWarning, "no camera is connected");
+      return nullptr;
+    }
+    if (cameras > 1) {
+      ReportText(nullptr, kMsgOpenWarning, "%u cameras are connected: select one by its serial number",
+                 unsigned(cameras));
+      return nullptr;
+    }
+  }
+  usb_dev_handle* device = FindCameraDevice(wanted);
+  if (!device && wanted.filterBySerial)
+    ReportText(nullptr, kMsgOpenWarning, "no camera with serial number \"%s\" can be opened", wanted.serial.c_str());
+  else if (!device)
+    Notify(nullptr, QV_MSG_TEXT, kMsgOpenWarning, "the camera cannot be opened");
+  return device;
+}
+
+int WriteEepromFile(CUsbInterface& usb, const char* fileName) {
+  std::string path = FirmwarePath(fileName);
+  std::vector<uint8_t> image;
+  if (!ReadWholeFile(path, image)) {
+    ReportFileNotLoaded("CPelCam::WriteToRam(): failed to load file %s", path);
+    return -1;
+  }
+  if (image.size() > UINT32_MAX) return -1;
+  // Refused before the first byte is written: a camera with half an image
+  // or a damaged one no longer boots.
+  std::string problem = BootImageProblem(image.data(), image.size());
+  if (!problem.empty()) {
+    ReportText(nullptr, kMsgOpenWarning, "EEPROM image %s refused: %s", path.c_str(), problem.c_str());
+    return -1;
+  }
+  return EepromWrite(usb, 0, image.data(), static_cast<uint32_t>(image.size()));
+}
+
+// True when the descriptor went in; the outcome is also reported.
+bool WriteSerialDescriptor(CUsbInterface& usb, const char* serial) {
+  std::vector<uint8_t> descriptor = SerialDescriptor(serial);
+  std::string text = "failed to write Serial Number\nprobably wrong FX2-Firmware";
+  bool written = false;
+  uint8_t eeprom[kSignatureSearchBytes] = {};
+  EepromRead(usb, 0, eeprom, sizeof eeprom);
+  for (size_t p = 0; p < sizeof eeprom - kSignatureBytes; ++p) {
+    if (!SignatureAt(eeprom + p)) continue;
+    uint32_t at = static_cast<uint32_t>(p + kSignatureBytes);
+    int result = EepromWrite(usb, at, descriptor.data(), static_cast<uint32_t>(descriptor.size()));
+    written = result >= 0;
+    char line[256];
+    std::snprintf(line, sizeof line, "found string signature at 0x%.4x\nwrote new serial (%i bytes) at 0x%.4x\n%s",
+                  unsigned(p), int(descriptor.size()), unsigned(at), written ? "Repower camera" : "Failed!");
+    text = line;
+    break;
+  }
+  Notify(nullptr, QV_MSG_TEXT, written ? kMsgOpenInfo : kMsgOpenWarning, text.c_str());
+  return written;
+}
+
+void CopySerial(usb_dev_handle* device, char* buffer) {
+  std::string serial = ReadSerialString(device);
+  if (buffer) std::memcpy(buffer, serial.c_str(), serial.size() + 1);
+}
+
 }  // namespace
 
 int ReadControllerEeprom(uint32_t address, uint8_t* buffer, uint32_t count) {
@@ -48,47 +118,49 @@ int ReadControllerEeprom(uint32_t address, uint8_t* buffer, uint32_t count) {
 
 int WriteControllerEeprom(const char* fileName) {
   if (LoadUsbLibrary() != 0) return 0;
-  std::string path = FirmwarePath(fileName);
   CUsbInterface usb(FirstAvailableDevice());
-  std::vector<uint8_t> image;
-  if (!ReadWholeFile(path, image)) {
-    ReportFileNotLoaded("CPelCam::WriteToRam(): failed to load file %s", path);
-    return -1;
-  }
-  if (image.size() > UINT32_MAX) return -1;
-  return EepromWrite(usb, 0, image.data(), static_cast<uint32_t>(image.size()));
+  return WriteEepromFile(usb, fileName);
 }
 
 int WriteSerialNumber(const char* serial) {
   if (LoadUsbLibrary() != 0) return 0;
-  std::vector<uint8_t> descriptor = SerialDescriptor(serial);
-  std::string text = "failed to write Serial Number\nprobably wrong FX2-Firmware";
-  bool written = false;
   {
     CUsbInterface usb(FirstAvailableDevice());
-    uint8_t eeprom[kSignatureSearchBytes] = {};
-    EepromRead(usb, 0, eeprom, sizeof eeprom);
-    for (size_t p = 0; p < sizeof eeprom - kSignatureBytes; ++p) {
-      if (!SignatureAt(eeprom + p)) continue;
-      uint32_t at = static_cast<uint32_t>(p + kSignatureBytes);
-      int result = EepromWrite(usb, at, descriptor.data(), static_cast<uint32_t>(descriptor.size()));
-      written = result >= 0;
-      char line[256];
-      std::snprintf(line, sizeof line, "found string signature at 0x%.4x\nwrote new serial (%i bytes) at 0x%.4x\n%s",
-                    unsigned(p), int(descriptor.size()), unsigned(at), written ? "Repower camera" : "Failed!");
-      text = line;
-      break;
-    }
+    WriteSerialDescriptor(usb, serial);
   }
-  Notify(nullptr, QV_MSG_TEXT, written ? kMsgOpenInfo : kMsgOpenWarning, text.c_str());
   return 0;
 }
 
 int ReadSerialNumber(char* buffer) {
   if (LoadUsbLibrary() != 0) return 0;
   CUsbInterface usb(FirstAvailableDevice());
-  std::string serial = ReadSerialString(usb.device);
-  if (buffer) std::memcpy(buffer, serial.c_str(), serial.size() + 1);
+  CopySerial(usb.device, buffer);
+  return 0;
+}
+
+int ReadSelectedEeprom(const char* selection, uint32_t address, uint8_t* buffer, uint32_t count) {
+  if (LoadUsbLibrary() != 0) return -1;
+  CUsbInterface usb(OpenSelectedCamera(selection));
+  return usb.device ? EepromRead(usb, address, buffer, count) : -1;
+}
+
+int WriteSelectedEeprom(const char* selection, const char* fileName) {
+  if (LoadUsbLibrary() != 0) return -1;
+  CUsbInterface usb(OpenSelectedCamera(selection));
+  return usb.device ? WriteEepromFile(usb, fileName) : -1;
+}
+
+int WriteSelectedSerial(const char* selection, const char* serial) {
+  if (LoadUsbLibrary() != 0) return -1;
+  CUsbInterface usb(OpenSelectedCamera(selection));
+  return usb.device && WriteSerialDescriptor(usb, serial) ? 0 : -1;
+}
+
+int ReadSelectedSerial(const char* selection, char* buffer) {
+  if (LoadUsbLibrary() != 0) return -1;
+  CUsbInterface usb(OpenSelectedCamera(selection));
+  if (!usb.device) return -1;
+  CopySerial(usb.device, buffer);
   return 0;
 }
 

@@ -103,6 +103,7 @@ _PROTOTYPES = {
     "QV_GetDefaultCallback": (c_void_p, []),
     "QV_GetVersion": (c_int32, [POINTER(c_uint16)]),
     "QV_GetSerials": (c_uint32, [c_char_p]),
+    "QV_GetSystemIds": (c_uint32, [c_char_p, c_uint32]),
     "QV_Open": (c_int32, [POINTER(Handle), c_uint32, c_char_p]),
     "QV_Close": (c_int32, [Handle]),
     "QV_SetTimeout": (c_int32, [Handle, c_uint32]),
@@ -125,10 +126,13 @@ _PROTOTYPES = {
 
 
 def _candidates(name):
+    """Places to load a library from, in the order they are tried."""
     env = os.environ.get("ORVEX_LIB_DIR")
     here = os.path.dirname(os.path.abspath(__file__))
     dirs = [env] if env else []
     dirs.append(os.path.join(here, "..", "..", "build", "lib"))
+    # An installed package sits in <prefix>/lib/pythonX/site-packages beside the libraries.
+    dirs.append(os.path.join(here, "..", "..", ".."))
     for d in dirs:
         path = os.path.join(d, name)
         if os.path.exists(path):
@@ -154,6 +158,7 @@ _orvex = None
 
 
 def orvex():
+    """libOrvex with its prototypes declared, loaded on first use."""
     global _orvex
     if _orvex is None:
         lib = load("libOrvex.so")

@@ -1,11 +1,13 @@
 """Cameras (and recorded streams) as Python objects."""
 
+import collections.abc
 import ctypes
+import numbers
 
 import numpy as np
 
 from . import _lib
-from .errors import OrvexError
+from .errors import OrvexError, ValueRefused
 from .messages import router
 
 HEADER_BYTES = 2048
@@ -16,6 +18,7 @@ _PROCESSED_DTYPE = {1: np.uint16, 3: np.uint16, 4: np.uint8, 5: np.uint16, 6: np
 
 
 def _lib_orvex():
+    """libOrvex with this package's message router installed."""
     lib = _lib.orvex()
     router.install()
     return lib
@@ -38,7 +41,18 @@ def list_cameras(max_cameras=16):
     return [buffer.raw[17 * i:17 * (i + 1)].split(b"\0", 1)[0].decode("latin-1") for i in range(count)]
 
 
+def systems():
+    """The system ids the data folder offers (for open strings "sys=NAME")."""
+    lib = _lib_orvex()
+    size = lib.QV_GetSystemIds(None, 0)
+    buffer = ctypes.create_string_buffer(size)
+    if size <= 1 or lib.QV_GetSystemIds(buffer, size) != size:
+        raise OrvexError("QV_GetSystemIds", 0, "the data folder offers no system description")
+    return buffer.value.decode("latin-1").split()
+
+
 def _text(ptr):
+    """A C text as str (None for a null pointer)."""
     return ptr.decode("latin-1") if ptr else None
 
 
@@ -51,10 +65,12 @@ class Map:
 
     @property
     def name(self):
+        """The map's name."""
         return _text(self._entry.contents.id)
 
     @property
     def enums(self):
+        """Enumeration names and their values, in description order."""
         out = {}
         node = self._entry.contents.enumEntries
         while node:
@@ -62,23 +78,64 @@ class Map:
             node = node.contents.next
         return out
 
+    @property
+    def value_bits(self):
+        """The value bits the map's register fields can hold (0: no field limits it)."""
+        bits = 0
+        node = self._entry.contents.regEntries
+        while node:
+            entry = node.contents
+            k = abs(entry.shift) % 32
+            bits |= (entry.mask << k) if entry.shift < 0 else (entry.mask >> k)
+            node = entry.next
+        return bits
+
+    @property
+    def valid_range(self):
+        """(lowest, highest) value the map accepts."""
+        m = self._entry.contents
+        if m.max > m.min:
+            return m.min, m.max
+        return 0, self.value_bits or 0xFFFFFFFF
+
+    def _refuse(self, why):
+        low, high = self.valid_range
+        choices = "valid: %d..%d" % (low, high)
+        if self.enums:
+            choices += " or one of " + ", ".join(self.enums)
+        raise ValueRefused(self.name, "%s (%s); nothing written" % (why, choices))
+
     def to_value(self, value):
+        """The number for a value or enumeration name; ValueRefused when the map cannot hold it."""
         if isinstance(value, str):
             enums = self.enums
             if value in enums:
                 return enums[value] & 0xFFFFFFFF
-            return int(value, 0)
-        return int(value) & 0xFFFFFFFF
+            try:
+                value = int(value, 0)
+            except ValueError:
+                self._refuse("not a whole number or a name: %r" % value)
+        elif isinstance(value, bool) or not isinstance(value, numbers.Real) or not float(value).is_integer():
+            self._refuse("not a whole number: %r" % (value,))
+        value = int(value)
+        if value < 0:
+            self._refuse("negative numbers are refused: %d" % value)
+        low, high = self.valid_range
+        bits = self.value_bits
+        if value < low or value > high or (bits and value & ~bits):
+            self._refuse("%d is out of range" % value)
+        return value
 
     def name_of(self, value):
+        """The enumeration name of a value, or None."""
         for name, number in self.enums.items():
             if number == value:
                 return name
         return None
 
 
-class _Registers:
-    """Dictionary-like access to maps (first) and registers by name."""
+class _Registers(collections.abc.Mapping):
+    """Maps (first) and registers by name, as a mapping; assignment writes them."""
 
     def __init__(self, camera):
         self._camera = camera
@@ -92,7 +149,14 @@ class _Registers:
     def __contains__(self, name):
         return name in self._camera.map_names or name in self._camera.register_names
 
+    def __iter__(self):
+        return iter(self.keys())
+
+    def __len__(self):
+        return len(self.keys())
+
     def keys(self):
+        """Map names, then the names of registers that are not maps too."""
         return list(self._camera.map_names) + [r for r in self._camera.register_names
                                                 if r not in self._camera.map_names]
 
@@ -101,19 +165,27 @@ class Camera:
     """An open system: a USB camera (mode 0 or 2), or a recorded stream (Camera.replay)."""
 
     def __init__(self, open_string="sys=k7cam_tq20", mode=0):
+        """Opens a system by open string (mode 0 or 2), or a stream file (mode 1)."""
         self._lib = _lib_orvex()
         self._handle = _lib.Handle()
-        ok = self._lib.QV_Open(ctypes.byref(self._handle), mode, open_string.encode("latin-1"))
+        router.take_last_text()
+        ok = self._lib.QV_Open(ctypes.byref(self._handle), mode, str(open_string).encode("latin-1"))
         if ok != 1 or not self._handle:
-            raise OrvexError("QV_Open", ok, router.take_last_text())
+            text = router.take_last_text()
+            if mode == 2 and text and "GetAllReg" in text:
+                text += ("; the FPGA does not answer: it holds no configuration, and mode 2 does not download one"
+                         " (open in mode 0)")
+            raise OrvexError("QV_Open", ok, text, str(open_string) if mode == 1 else None)
         self.maps = _Registers(self)
         self._index()
 
     @classmethod
     def replay(cls, path):
+        """Opens a recorded stream file; acquisitions come from the file."""
         return cls(path, mode=1)
 
     def _index(self):
+        """Looks up map and register names once."""
         desc = self._lib.QV_GetRegDesc(self._handle)
         self._maps, self._regs = {}, {}
         if not desc:
@@ -130,6 +202,7 @@ class Camera:
 
     # -- life cycle -------------------------------------------------------------
     def close(self):
+        """Closes the system; further calls raise OrvexError."""
         if self._handle:
             self._lib.QV_Close(self._handle)
             self._handle = _lib.Handle()
@@ -143,6 +216,7 @@ class Camera:
 
     @property
     def handle(self):
+        """The library handle of the open system."""
         if not self._handle:
             raise OrvexError("Camera", -1, "the camera is closed")
         return self._handle
@@ -150,16 +224,20 @@ class Camera:
     # -- descriptions -----------------------------------------------------------
     @property
     def map_names(self):
+        """Names of the maps of the register description."""
         return self._maps.keys()
 
     @property
     def register_names(self):
+        """Names of the registers of the register description."""
         return self._regs.keys()
 
     def map(self, name):
+        """The Map object of a map name (KeyError when unknown)."""
         return Map(self, self._maps[name])
 
     def system_description(self):
+        """The system description as nested dictionaries."""
         desc = self._lib.QV_GetSysDesc(self.handle)
         if not desc:
             raise OrvexError("QV_GetSysDesc", 0, router.take_last_text())
@@ -184,6 +262,7 @@ class Camera:
 
     # -- maps and registers -----------------------------------------------------
     def get(self, name):
+        """The value of a map or register by name (KeyError when unknown)."""
         if name in self._maps:
             return self._lib.QV_GetMap(self.handle, self._maps[name])
         if name in self._regs:
@@ -191,13 +270,16 @@ class Camera:
         raise KeyError(name)
 
     def set(self, name, value):
+        """Writes a map (number or enumeration name) or register by name.
+
+        A value the map or register cannot hold raises ValueRefused (an
+        OrvexError and a ValueError) and nothing is written.
+        """
         if name in self._maps:
             number = Map(self, self._maps[name]).to_value(value)
             status = self._lib.QV_SetMap(self.handle, self._maps[name], number)
         elif name in self._regs:
-            number = int(value, 0) if isinstance(value, str) else int(value)
-            if not 0 <= number <= 255:
-                raise ValueError("register %s takes 0 to 255, not %d" % (name, number))
+            number = _register_value(name, value)
             status = self._lib.QV_SetReg(self.handle, self._regs[name], number)
         else:
             raise KeyError(name)
@@ -205,9 +287,12 @@ class Camera:
             raise OrvexError("set " + name, status, router.take_last_text())
 
     def get_register(self, address):
+        """The value of a register by address."""
         return self._lib.QV_GetReg(self.handle, address)
 
     def set_register(self, address, value):
+        """Writes a register by address (0..255)."""
+        value = _register_value("register %s" % address, value)
         status = self._lib.QV_SetReg(self.handle, address, value)
         if status != 0:
             raise OrvexError("QV_SetReg", status, router.take_last_text())
@@ -234,6 +319,7 @@ class Camera:
         return self._slot_arrays(slot, dtype=_PROCESSED_DTYPE.get(mode, np.uint16), raw=False)[1]
 
     def _slot_arrays(self, slot, dtype, raw):
+        """(header, samples) of a slot; processed samples shaped by the shape record."""
         meta = _lib.CamDataMeta()
         record = self._lib.QV_GetCamData(self.handle, slot, 0, ctypes.byref(meta))
         if not record:
@@ -246,7 +332,7 @@ class Camera:
             data = np.ctypeslib.as_array((ctypes.c_uint8 * r.size).from_address(r.data))
         header = None
         offset = 0
-        if r.flags & FLAG_HEADER:
+        if r.flags & FLAG_HEADER and len(data) >= HEADER_BYTES:
             header = _lib.CamDataHdr.from_buffer_copy(bytes(data[:HEADER_BYTES]))
             offset = HEADER_BYTES
         shape = tuple(reversed([meta.dimSz[i] for i in range(meta.numDim)]))
@@ -258,10 +344,10 @@ class Camera:
             samples = np.frombuffer(data, dtype=np.uint16, count=(r.size - offset) // 2, offset=offset)
             return header, samples.copy()
         needed = count * itemsize
-        if count == 0 or needed > len(data) - offset:
-            samples = np.frombuffer(data, dtype=dtype, count=(len(data) - offset) // itemsize, offset=offset)
-        else:
-            samples = np.frombuffer(data, dtype=dtype, count=count, offset=offset).reshape(shape)
+        if not shape or count == 0 or needed > len(data) - offset:
+            raise OrvexError("QV_ProcessCamData", 0, "data mode %d has no processed shape (%d bytes for %s)"
+                             % (r.mode, len(data) - offset, shape or "no shape"))
+        samples = np.frombuffer(data, dtype=dtype, count=count, offset=offset).reshape(shape)
         return header, samples.copy()
 
     # -- timing -----------------------------------------------------------------
@@ -276,6 +362,7 @@ class Camera:
         return fps, demod, record.calDuration
 
     def set_timing(self, demod_period_ns, frame_period_ns):
+        """Sets the demodulation and frame periods in nanoseconds."""
         record = _lib.AcquTiming(demod_period_ns, 0, frame_period_ns)
         status = self._lib.QV_UpdateAcquTiming(self.handle, ctypes.byref(record), 1)
         if status != 0:
@@ -283,11 +370,24 @@ class Camera:
 
     # -- recording --------------------------------------------------------------
     def start_recording(self, path):
+        """Records every following acquisition and register write to a stream file."""
         status = self._lib.QV_CreateStreamFile(self.handle, str(path).encode())
         if status != 0:
-            raise OrvexError("QV_CreateStreamFile", status, router.take_last_text())
+            raise OrvexError("QV_CreateStreamFile", status, router.take_last_text(), str(path))
 
     def stop_recording(self):
+        """Closes the recording stream file."""
         status = self._lib.QV_CreateStreamFile(self.handle, None)
         if status != 0:
             raise OrvexError("QV_CreateStreamFile", status, router.take_last_text())
+
+
+def _register_value(name, value):
+    """A register value 0..255; ValueRefused for anything else."""
+    try:
+        number = int(value, 0) if isinstance(value, str) else value
+    except ValueError:
+        number = None
+    if isinstance(number, bool) or not isinstance(number, numbers.Integral) or not 0 <= number <= 255:
+        raise ValueRefused(name, "registers take whole numbers 0..255, not %r; nothing written" % (value,))
+    return int(number)

@@ -31,9 +31,11 @@ class MessageRouter:
         self._local.text = text
 
     def install(self):
+        """Makes this router the library's message callback."""
         _lib.orvex().QV_SetCallback(self._callback)
 
     def take_last_text(self):
+        """The last warning or error text since the previous call, then forgets it."""
         text, self.last_text = self.last_text, None
         return text
 

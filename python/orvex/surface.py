@@ -15,10 +15,14 @@ from .ply import write_ply
 
 
 class Param(Structure):
+    """One named integer parameter of a K7Hlp_Data record."""
+
     _fields_ = [("name", c_char_p), ("value", c_int32)]
 
 
 class Data(Structure):
+    """K7Hlp_Data: an image or raw block with its dimensions, header and parameters."""
+
     _fields_ = [("dataType", c_int32), ("dataSize", c_uint32), ("dim", c_uint32 * 4), ("data", c_void_p),
                 ("headerType", c_int32), ("headerSize", c_uint32), ("header", c_void_p),
                 ("param", Param * 6), ("unit", c_int32)]
@@ -48,6 +52,7 @@ _k7 = None
 
 
 def k7hlp():
+    """The bound libK7Hlp functions by short name, loaded on first use."""
     global _k7
     if _k7 is None:
         _lib.orvex()
@@ -75,9 +80,11 @@ class Record:
 
     @property
     def ptr(self):
+        """A ctypes reference for passing the record to libK7Hlp."""
         return ctypes.byref(self.data)
 
     def image(self):
+        """The record's float image as a (height, width) array copy, or None."""
         d = self.data
         if d.dataType != 2 or not d.data:
             return None
@@ -94,6 +101,8 @@ def _check(call, status):
 
 def _extract_records(camera, method, threshold):
     """Processes the acquisition in slot 0; the raw, surface, amplitude and phase records."""
+    if method not in _METHODS:
+        raise ValueError("unknown method %r; choose one of %s" % (method, ", ".join(sorted(_METHODS))))
     lib = _lib.orvex()
     handle = camera.handle
     raw = lib.QV_GetCamData(handle, 0, 0, None)
@@ -127,6 +136,7 @@ def extract(camera, method="centroid", threshold=1.5):
 
 
 def version():
+    """The libK7Hlp version as a tuple (major, minor, third, fourth)."""
     words = (c_uint16 * 4)()
     _check("K7Hlp_getVersion", k7hlp()["getVersion"](words))
     return (words[3], words[2], words[1], words[0])

@@ -138,3 +138,121 @@ class ThreadTest(EmulatorCase):
 
 if __name__ == "__main__":
     unittest.main()
+
+
+IF_READ_EEPROM_SELECTED, IF_WRITE_EEPROM_SELECTED, IF_WRITE_SERIAL_SELECTED = 16, 17, 18
+
+
+def _eeprom(selection, size=1024):
+    """The first bytes of the boot EEPROM of the selected camera."""
+    buffer = ctypes.create_string_buffer(size)
+    status = orvex._lib.orvex().QV_InternalFunc(IF_READ_EEPROM_SELECTED, ctypes.c_char_p(selection.encode()),
+                                                ctypes.c_uint32(0), buffer, ctypes.c_uint32(size))
+    if status != 0:
+        raise AssertionError("EEPROM read of %s failed" % selection)
+    return buffer.raw
+
+
+class StrictValueTest(EmulatorCase):
+    def test_refused_values_write_nothing_and_name_the_choices(self):
+        with orvex.Camera("sys=k7cam_tq20") as cam:
+            cam.maps["CamMode"] = "Window"
+            cam.maps["SensNFrames"] = 12
+            for name, value, hint in (("CamMode", 9, "0..7"), ("CamMode", "Bogus", "A16Z16"),
+                                      ("SensNFrames", -1, "1..2047"), ("SensNFrames", 2.5, "1..2047"),
+                                      ("SensNFrames", 4096, "1..2047"), ("FpgaRev", 256, "0..255")):
+                with self.assertRaises(orvex.OrvexError) as caught:
+                    cam.maps[name] = value
+                self.assertIsInstance(caught.exception, ValueError)
+                self.assertIn(hint, str(caught.exception))
+            self.assertEqual((cam.maps["CamMode"], cam.maps["SensNFrames"]), (5, 12))
+            cam.maps["SensNFrames"] = 3.0  # a whole float is a whole number
+            self.assertEqual(cam.maps["SensNFrames"], 3)
+
+    def test_maps_behave_as_a_mapping(self):
+        with orvex.Camera("sys=k7cam_tq20") as cam:
+            names = list(cam.maps)
+            self.assertEqual(len(cam.maps), len(names))
+            self.assertEqual(len(set(names)), len(names))
+            self.assertIn("CamMode", cam.maps)
+            self.assertNotIn("NoSuchMap", cam.maps)
+            self.assertEqual(dict(cam.maps.items())["CamMode"], cam.get("CamMode"))
+            self.assertIsNone(cam.maps.get("NoSuchMap"))
+
+    def test_package_surface(self):
+        self.assertEqual(tuple(int(x) for x in orvex.__version__.split(".")), orvex.version())
+        self.assertEqual(orvex.systems(), ["k7cam_tq20", "k7cam_sim"])
+        for item in (orvex.Camera, orvex.Camera.acquire, orvex.Camera.process, orvex.Map.to_value, orvex.systems,
+                     orvex.surface.extract, orvex.list_cameras):
+            self.assertTrue(item.__doc__, item)
+        with orvex.Camera("sys=k7cam_tq20") as cam:
+            cam.maps["CamMode"] = "A16Z16"
+            cam.acquire()
+            with self.assertRaises(ValueError) as caught:
+                orvex.surface.extract(cam, method="median")
+            self.assertIn("centroid", str(caught.exception))
+            cam.maps["CamMode"] = "Reserved"  # data mode 0: nothing to shape
+            cam.acquire()
+            with self.assertRaises(orvex.OrvexError):
+                cam.process()
+
+    def test_errors_name_the_path_and_the_reason(self):
+        missing = self.path("missing.pvs")
+        with self.assertRaises(orvex.OrvexError) as caught:
+            orvex.Camera.replay(missing)
+        self.assertEqual(caught.exception.path, missing)
+        self.assertIn("No such file or directory", str(caught.exception))
+        with self.assertRaises(orvex.OrvexError) as caught:
+            orvex.Camera(mode=2)
+        self.assertIn("holds no configuration", str(caught.exception))
+        with self.assertRaises(orvex.OrvexError) as caught:
+            orvex.Camera("sys=no_such_system")
+        self.assertIn('unknown system "no_such_system"', caught.exception.text)
+        self.assertIn("k7cam_tq20, k7cam_sim", caught.exception.text)
+
+
+class DeviceServiceTest(EmulatorCase):
+    """Two emulated cameras; the emulator of this process is reconfigured for each test."""
+
+    def setUp(self):
+        super().setUp()
+        orvex._lib.orvex()
+        self.emulator = ctypes.CDLL("libusb-0.1.so.4")
+        self.assertEqual(self.emulator.orvex_emu_configure(b"cameras = 2\n", None, 0), 0)
+
+    def tearDown(self):
+        super().tearDown()
+        self.emulator.orvex_emu_configure(None, None, 0)
+
+    def test_service_writes_reach_only_the_selected_camera(self):
+        lib = orvex._lib.orvex()
+        first, second = _eeprom("serial=OVX0001"), _eeprom("serial=OVX0002")
+        status = lib.QV_InternalFunc(IF_WRITE_SERIAL_SELECTED, ctypes.c_char_p(b"serial=OVX0002"),
+                                     ctypes.c_char_p(b"K7-NEW"))
+        self.assertEqual(status, 0)
+        self.assertEqual(_eeprom("serial=OVX0001"), first)
+        self.assertIn("K7-NEW".encode("utf-16-le"), _eeprom("serial=OVX0002"))
+        self.assertNotEqual(_eeprom("serial=OVX0002"), second)
+        # Without a selection two cameras are one too many.
+        self.assertEqual(lib.QV_InternalFunc(IF_WRITE_SERIAL_SELECTED, ctypes.c_char_p(b""),
+                                             ctypes.c_char_p(b"K7-ALL")), -1)
+
+    def test_damaged_images_are_refused_before_anything_is_written(self):
+        with open(os.path.join(self.tmp, "Tavrin", "devDesc", "i2c", "k7_fx2.iic"), "rb") as f:
+            image = f.read()
+        damaged = bytearray(image)
+        damaged[300] ^= 0xFF  # inside the code, outside the serial slot
+        for name, content in (("truncated.iic", image[:1500]), ("damaged.iic", bytes(damaged)),
+                              ("noheader.iic", b"\x00" + image[1:])):
+            path = self.path(name)
+            with open(path, "wb") as f:
+                f.write(content)
+            before = _eeprom("serial=OVX0001", 4096)
+            status = orvex._lib.orvex().QV_InternalFunc(IF_WRITE_EEPROM_SELECTED, ctypes.c_char_p(b"serial=OVX0001"),
+                                                        ctypes.c_char_p(path.encode()))
+            self.assertEqual(status, -1, name)
+            self.assertEqual(_eeprom("serial=OVX0001", 4096), before, name)
+
+
+if __name__ == "__main__":
+    unittest.main()

@@ -106,29 +106,30 @@ TEST_F(FactoryTest, EmptyRegisterDescriptionGivesOneRegister) {
   EXPECT_EQ(1u, system->camera->RegisterCount());
 }
 
+// Diagnostics go to stderr: a program's stdout carries its own data.
 TEST_F(FactoryTest, VerboseOfAnyValueDumpsBothDescriptions) {
-  testing::internal::CaptureStdout();
+  testing::internal::CaptureStderr();
   ASSERT_TRUE(Build("sys=sim verbose=0"));
-  std::cout.flush();
-  const std::string out = testing::internal::GetCapturedStdout();
+  std::cerr.flush();
+  const std::string out = testing::internal::GetCapturedStderr();
   EXPECT_NE(std::string::npos, out.find("-------------------- VP_FIND --------------------"));
   EXPECT_NE(std::string::npos, out.find("-------------------- SYSDESC: sim --------------------"));
   EXPECT_NE(std::string::npos, out.find("-------------------- Mapping-tree:3 --------------------"));
 
-  testing::internal::CaptureStdout();
+  testing::internal::CaptureStderr();
   ASSERT_TRUE(Build("sys=sim"));
-  std::cout.flush();
-  EXPECT_EQ("", testing::internal::GetCapturedStdout());
+  std::cerr.flush();
+  EXPECT_EQ("", testing::internal::GetCapturedStderr());
 }
 
 TEST_F(FactoryTest, FailedBuildsReportAndLeaveTheListAsItWas) {
   ASSERT_TRUE(Build("sys=sim"));
   const size_t before = orvex::OpenSystemCount();
 
-  testing::internal::CaptureStdout();
+  testing::internal::CaptureStderr();
   EXPECT_EQ(nullptr, Build("sys=sim regDesc=missing.xml"));
-  std::cout.flush();
-  const std::string out = testing::internal::GetCapturedStdout();
+  std::cerr.flush();
+  const std::string out = testing::internal::GetCapturedStderr();
   const std::string missing = folder_.devDesc() + "/missing.xml";
   EXPECT_EQ("Cant parse File: " + missing + "\nFile was not found: at offset 0\n", out);
   EXPECT_TRUE(recorder_.contains(QV_MSG_TEXT, kOpenWarning, "Could not open or parse file " + missing));

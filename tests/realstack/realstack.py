@@ -71,6 +71,16 @@ class RealStackCase(unittest.TestCase):
         err = open(self.path(name), "w")
         return subprocess.Popen([ORVEXCTL, *args], stdout=err, stderr=subprocess.STDOUT, text=True, cwd=self.tmp)
 
+    def wait_for_size(self, name, size, seconds=20):
+        """Waits until a recording holds at least size bytes: proof of acquisitions
+        under way (progress lines are only drawn on a terminal)."""
+        deadline = time.monotonic() + seconds
+        while time.monotonic() < deadline:
+            if os.path.exists(self.path(name)) and os.path.getsize(self.path(name)) >= size:
+                return
+            time.sleep(0.05)
+        self.fail("%s did not reach %d bytes" % (name, size))
+
     def wait_for_text(self, name, text, seconds=20):
         deadline = time.monotonic() + seconds
         while time.monotonic() < deadline:

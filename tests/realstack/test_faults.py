@@ -9,12 +9,14 @@ import unittest
 from realstack import RealStackCase, ctl, node_of, session_log
 
 OPEN_FAILED = 3
+A16Z16_BYTES = 329216  # one A16Z16 acquisition of 8 frames, header included
 
 
 class UnplugAndTransferFaults(RealStackCase):
     def test_unplug_in_the_middle_of_acquiring(self):
-        acquiring = self.start_orvexctl("run.log", "--set", "CamMode=A16Z16", "acquire", "-n", "100000")
-        self.wait_for_text("run.log", "acquisition 2/")
+        acquiring = self.start_orvexctl("run.log", "--set", "CamMode=A16Z16", "acquire", "-n", "100000",
+                                        "-r", "run.pvs")
+        self.wait_for_size("run.pvs", 2 * A16Z16_BYTES)
         ctl("unplug", "0")
         self.assertEqual(acquiring.wait(timeout=30), 1)
         self.assertEqual(node_of(0)[0], "-")
@@ -76,14 +78,14 @@ class RefusedCameras(RealStackCase):
 
     def test_two_programs_acquire_from_two_cameras_while_others_list_and_knock(self):
         first = self.start_orvexctl("a.log", "-s", "sys=k7cam_tq20 serial=CAM-A", "--no-fpga",
-                                    "--set", "CamMode=A16Z16", "acquire", "-n", "60")
+                                    "--set", "CamMode=A16Z16", "acquire", "-n", "60", "-r", "a.pvs")
         second = self.start_orvexctl("b.log", "-s", "sys=k7cam_tq20 serial=CAM-B", "--no-fpga",
-                                     "--set", "CamMode=A16Z16", "acquire", "-n", "60")
-        self.wait_for_text("a.log", "acquisition 1/")
-        self.wait_for_text("b.log", "acquisition 1/")
+                                     "--set", "CamMode=A16Z16", "acquire", "-n", "60", "-r", "b.pvs")
+        self.wait_for_size("a.pvs", A16Z16_BYTES)
+        self.wait_for_size("b.pvs", A16Z16_BYTES)
         code, out, err = self.orvexctl("list")
-        self.assertEqual((code, sorted(out.splitlines()[1:])), (0, ["  0: serial CAM-A", "  1: serial CAM-B"]),
-                         err)
+        serials = sorted(line.split()[2] for line in out.splitlines()[1:])
+        self.assertEqual((code, serials), (0, ["CAM-A", "CAM-B"]), err)
         code, _, err = self.orvexctl("-s", "sys=k7cam_tq20 serial=CAM-A", "--no-fpga", "get", "CamMode")
         self.assertEqual(code, OPEN_FAILED)
         self.assertIn("The camera at %s is in use by another program." % node_of(0)[0], err)

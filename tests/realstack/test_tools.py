@@ -31,7 +31,8 @@ class ToolsTest(RealStackCase):
 
     def test_list_info_get_set_and_every_mode_at_full_size(self):
         code, out, err = self.orvexctl("list")
-        self.assertEqual((code, out), (0, "1 camera(s)\n  0: serial OVX0001\n"), err)
+        self.assertEqual((code, out), (0, "1 camera(s)\n  0: serial OVX0001  usb 0852:0081  firmware running\n"),
+                         err)
         code, out, _ = self.orvexctl("info")
         self.assertIn("system   k7cam_tq20", out)
         code, out, _ = self.orvexctl("set", "CamMode=Window", "SensNFrames=0x10")

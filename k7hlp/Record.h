@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <initializer_list>
+#include <memory>
 
 #include "K7Hlp.h"
 
@@ -30,6 +31,10 @@ bool CheckedProduct(std::initializer_list<uint64_t> factors, uint64_t limit, uin
 // Replaces the sample part by a zero-filled float array of dim (w, h, d2, d3)
 // holding `count` floats (the byte size is count * 4).
 float* GiveFloatSamples(K7Hlp_Data& data, uint32_t w, uint32_t h, uint32_t d2, uint32_t d3, size_t count);
+// The same with samples the caller has filled completely (count floats): no
+// clearing, no copy.
+float* AdoptFloatSamples(K7Hlp_Data& data, uint32_t w, uint32_t h, uint32_t d2, uint32_t d3,
+                         std::unique_ptr<float[]> samples, size_t count);
 uint16_t* GiveRawSamples(K7Hlp_Data& data, const uint32_t dim[4], size_t count);
 // Replaces the header block by a zero-filled one of `size` bytes.
 uint8_t* GiveHeader(K7Hlp_Data& data, int32_t type, uint32_t size);

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "acq/Avx2Kernels.h"
 #include "acq/RegroupKernel.h"
 #include "acq/UnalignedAccess.h"
 
@@ -23,6 +24,11 @@ uint64_t StackBytes(const StackShape& shape, uint32_t frames) {
 
 bool RegroupFrames(const void* src, size_t srcBytes, void* dst, size_t dstBytes, const StackShape& shape,
                    uint32_t frames) {
+  return RegroupFrames(BestSimdLevel(), src, srcBytes, dst, dstBytes, shape, frames);
+}
+
+bool RegroupFrames(SimdLevel level, const void* src, size_t srcBytes, void* dst, size_t dstBytes,
+                   const StackShape& shape, uint32_t frames) {
   const uint64_t bytes = StackBytes(shape, frames);
   if (!src || !dst || !Fits(bytes, srcBytes) || !Fits(bytes, dstBytes)) return false;
   if (bytes == 0) return true;
@@ -38,9 +44,9 @@ bool RegroupFrames(const void* src, size_t srcBytes, void* dst, size_t dstBytes,
   // r * groups + g), so the pass walks them flat.
   const size_t frameBytes = groupCount * 3 * shape.elementBytes;
   switch (shape.elementBytes) {
-    case 4: RegroupGroups<4>(in, out, frames, frameBytes, groupCount, true); return true;
-    case 2: RegroupGroups<2>(in, out, frames, frameBytes, groupCount, true); return true;
-    case 1: RegroupGroups<1>(in, out, frames, frameBytes, groupCount, true); return true;
+    case 4: RegroupGroupsOn<4>(level, in, out, frames, frameBytes, groupCount, true); return true;
+    case 2: RegroupGroupsOn<2>(level, in, out, frames, frameBytes, groupCount, true); return true;
+    case 1: RegroupGroupsOn<1>(level, in, out, frames, frameBytes, groupCount, true); return true;
     default: return false;
   }
 }
@@ -166,9 +172,13 @@ inline void AddSurfaceOffsetsScalar(uint8_t* data, const uint8_t* offsets, size_
 }  // namespace
 
 void AddSurfaceOffsets(void* data, const void* offsets, size_t words) {
+  AddSurfaceOffsets(BestSimdLevel(), data, offsets, words);
+}
+
+void AddSurfaceOffsets(SimdLevel level, void* data, const void* offsets, size_t words) {
   auto* d = static_cast<uint8_t*>(data);
   const auto* o = static_cast<const uint8_t*>(offsets);
-  size_t i = 0;
+  size_t i = level == SimdLevel::kAvx2 ? AddSurfaceOffsetsAvx2(d, o, words) : 0;
 #if defined(__SSE2__)
   // Eight words at a time: a saturating add, kept only in the odd lanes whose
   // word is non-zero.

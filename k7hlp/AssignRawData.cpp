@@ -45,16 +45,25 @@ void SplitInterleaved(const uint16_t* in, uint32_t m0, uint32_t w, uint32_t h, u
 }
 
 // Window samples, component fastest per frame and pixel, into planar
-// [component][frame][row][column].
+// [component][frame][row][column]. A block of pixels is read once (it stays in
+// the first-level cache) and written as one run into every plane.
 void MakePlanar(const uint16_t* in, const uint32_t m[4], uint16_t* out) {
-  const size_t c = m[0], f = m[1], pixels = size_t{m[2]} * m[3];
-  for (size_t pixel = 0; pixel < pixels; ++pixel)
+  constexpr size_t kBlock = 64;
+  const size_t c = m[0], f = m[1], pixels = size_t{m[2]} * m[3], perPixel = c * f;
+  for (size_t first = 0; first < pixels; first += kBlock) {
+    const size_t count = pixels - first < kBlock ? pixels - first : kBlock;
+    const uint16_t* block = in + perPixel * first;
     for (size_t frame = 0; frame < f; ++frame)
-      for (size_t comp = 0; comp < c; ++comp)
-        out[pixel + pixels * (frame + f * comp)] = in[comp + c * (frame + f * pixel)];
+      for (size_t comp = 0; comp < c; ++comp) {
+        uint16_t* plane = out + pixels * (frame + f * comp) + first;
+        const uint16_t* from = block + comp + c * frame;
+        for (size_t i = 0; i < count; ++i) plane[i] = from[perPixel * i];
+      }
+  }
 }
 
-int AssignSamples(int32_t camMode, const _CamDataMeta& meta, const _CamData& camData, K7Hlp_Data& raw) {
+int AssignSamples(int32_t camMode, const _CamDataMeta& meta, const _CamData& camData, K7Hlp_Data& raw,
+                  RawBlock& kept) {
   const uint32_t* m = meta.dimSz;
   const bool a16z16 = camMode == 4 || camMode == 7;
   uint64_t count = 0;
@@ -66,10 +75,10 @@ int AssignSamples(int32_t camMode, const _CamDataMeta& meta, const _CamData& cam
   const uint16_t* in = static_cast<const uint16_t*>(camData.data);
   if (a16z16) {
     const uint32_t dim[4] = {m[1], m[2], m[0], 0};
-    SplitInterleaved(in, m[0], m[1], m[2], GiveRawSamples(raw, dim, count));
+    SplitInterleaved(in, m[0], m[1], m[2], GiveUnclearedRawSamples(raw, dim, count, kept));
   } else {
     const uint32_t dim[4] = {m[2], m[3], m[1], m[0]};
-    MakePlanar(in, m, GiveRawSamples(raw, dim, count));
+    MakePlanar(in, m, GiveUnclearedRawSamples(raw, dim, count, kept));
   }
   return kOk;
 }
@@ -79,6 +88,9 @@ int AssignRawData(CPelSys* sys, void* camHeader, _CamDataMeta* camMeta, _CamData
   if (!camMeta) return Fail(kMissing, "K7Hlp_assignRawData:: camMeta not found");
   if (!camData || !camData->data) return Fail(kMissing, "K7Hlp_assignRawData:: camData not found");
   if (!rawOut) return Fail(kMissing, "K7Hlp_assignRawData:: rawOut not found");
+  // A record refilled frame after frame keeps its sample block when the size
+  // stays: a new block of megabytes costs a page fault per page on first write.
+  RawBlock kept = TakeRawSamples(*rawOut);
   if (rawOut->dataType != K7Hlp_dataNone) {
     FreeRecord(rawOut);
     AllocRecord(rawOut);
@@ -96,7 +108,7 @@ int AssignRawData(CPelSys* sys, void* camHeader, _CamDataMeta* camMeta, _CamData
     return Fail(kUnsupportedKind,
                 "K7Hlp_assignRawData:: CamMode currently not supported by K7Hlp library. Only CamMode 4, 5 and 7 "
                 "are supported");
-  return AssignSamples(camMode, *camMeta, *camData, *rawOut);
+  return AssignSamples(camMode, *camMeta, *camData, *rawOut, kept);
 }
 
 }  // namespace

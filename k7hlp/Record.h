@@ -36,6 +36,15 @@ float* GiveFloatSamples(K7Hlp_Data& data, uint32_t w, uint32_t h, uint32_t d2, u
 float* AdoptFloatSamples(K7Hlp_Data& data, uint32_t w, uint32_t h, uint32_t d2, uint32_t d3,
                          std::unique_ptr<float[]> samples, size_t count);
 uint16_t* GiveRawSamples(K7Hlp_Data& data, const uint32_t dim[4], size_t count);
+// The raw sample block of a record, taken out of it (the record keeps no samples).
+struct RawBlock {
+  std::unique_ptr<uint16_t[]> words;
+  size_t count = 0;
+};
+RawBlock TakeRawSamples(K7Hlp_Data& data);
+// Raw samples of `count` words, not cleared, for callers that write every word:
+// the block of `reuse` when it has that size, else a new one.
+uint16_t* GiveUnclearedRawSamples(K7Hlp_Data& data, const uint32_t dim[4], size_t count, RawBlock& reuse);
 // Replaces the header block by a zero-filled one of `size` bytes.
 uint8_t* GiveHeader(K7Hlp_Data& data, int32_t type, uint32_t size);
 

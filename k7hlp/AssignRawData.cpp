@@ -46,9 +46,11 @@ void SplitInterleaved(const uint16_t* in, uint32_t m0, uint32_t w, uint32_t h, u
 
 // Window samples, component fastest per frame and pixel, into planar
 // [component][frame][row][column]. A block of pixels is read once (it stays in
-// the first-level cache) and written as one run into every plane.
+// the first-level cache) and written as one run into every plane. Sixteen
+// pixels (half a cache line per plane) measured fastest: longer runs into 63
+// planes at once thrash the cache.
 void MakePlanar(const uint16_t* in, const uint32_t m[4], uint16_t* out) {
-  constexpr size_t kBlock = 64;
+  constexpr size_t kBlock = 16;
   const size_t c = m[0], f = m[1], pixels = size_t{m[2]} * m[3], perPixel = c * f;
   for (size_t first = 0; first < pixels; first += kBlock) {
     const size_t count = pixels - first < kBlock ? pixels - first : kBlock;

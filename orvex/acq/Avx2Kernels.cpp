@@ -53,6 +53,39 @@ ORVEX_AVX2 size_t RowPlanesAvx2(uint8_t* row, size_t rowBytes, size_t frameBytes
   return x;
 }
 
+ORVEX_AVX2 uint32_t ExpandBlocksAvx2(const uint8_t* samples, uint32_t pixels, uint32_t w, const uint16_t* positions,
+                                     uint8_t* out) {
+  // Triples (position, two words) of four samples are 24 bytes: the words of
+  // sample k go to bytes 6k + 2 .. 6k + 5, the positions to 6k, 6k + 1.
+  const __m128i wordsLow = _mm_setr_epi8(-1, -1, 0, 1, 2, 3, -1, -1, 4, 5, 6, 7, -1, -1, 8, 9);
+  const __m128i positionsLow = _mm_setr_epi8(0, 1, -1, -1, -1, -1, 2, 3, -1, -1, -1, -1, 4, 5, -1, -1);
+  const __m128i wordsHigh = _mm_setr_epi8(10, 11, -1, -1, 12, 13, 14, 15, -1, -1, -1, -1, -1, -1, -1, -1);
+  const __m128i positionsHigh = _mm_setr_epi8(-1, -1, 6, 7, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1);
+  const __m128i steps = _mm_setr_epi16(0, 32, 64, 96, 0, 0, 0, 0);
+  const size_t row = 4 * size_t{pixels}, run = 6 * size_t{w};
+  const uint32_t blocks = w / 4;
+  for (uint32_t b = 0; b < blocks; ++b) {
+    // Four sample rows (one dword per pixel) turned into one vector per pixel.
+    const uint8_t* at = samples + 4 * b * row;
+    __m128i r[4];
+    for (int k = 0; k < 4; ++k) r[k] = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at + k * row));
+    const __m128i t0 = _mm_unpacklo_epi32(r[0], r[1]), t1 = _mm_unpackhi_epi32(r[0], r[1]);
+    const __m128i t2 = _mm_unpacklo_epi32(r[2], r[3]), t3 = _mm_unpackhi_epi32(r[2], r[3]);
+    const __m128i perPixel[3] = {_mm_unpacklo_epi64(t0, t2), _mm_unpackhi_epi64(t0, t2), _mm_unpacklo_epi64(t1, t3)};
+    for (uint32_t q = 0; q < pixels; ++q) {
+      const __m128i position =
+          _mm_add_epi16(_mm_set1_epi16(static_cast<short>(positions[q] + 128 * b)), steps);
+      const __m128i low = _mm_or_si128(_mm_shuffle_epi8(perPixel[q], wordsLow), _mm_shuffle_epi8(position, positionsLow));
+      const __m128i high =
+          _mm_or_si128(_mm_shuffle_epi8(perPixel[q], wordsHigh), _mm_shuffle_epi8(position, positionsHigh));
+      uint8_t* triple = out + q * run + 24 * size_t{b};
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(triple), low);
+      _mm_storel_epi64(reinterpret_cast<__m128i*>(triple + 16), high);
+    }
+  }
+  return 4 * blocks;
+}
+
 ORVEX_AVX2 size_t AddSurfaceOffsetsAvx2(uint8_t* data, const uint8_t* offsets, size_t words) {
   // A saturating add, kept only in the odd lanes whose word is non-zero.
   const __m256i evenLanes = _mm256_set1_epi32(0x0000FFFF);
@@ -75,6 +108,7 @@ namespace orvex {
 
 size_t RowPlanesAvx2(uint8_t*, size_t, size_t, const IntensityParams&) { return 0; }
 size_t AddSurfaceOffsetsAvx2(uint8_t*, const uint8_t*, size_t) { return 0; }
+uint32_t ExpandBlocksAvx2(const uint8_t*, uint32_t, uint32_t, const uint16_t*, uint8_t*) { return 0; }
 
 }  // namespace orvex
 

@@ -15,6 +15,13 @@ namespace orvex {
 // bytes of the row done.
 size_t RowPlanesAvx2(uint8_t* row, size_t rowBytes, size_t frameBytes, const IntensityParams& params);
 
+// Window expansion of one group of `pixels` (2 or 3) pixels: for each pixel q
+// the first triples of its run at out + q * 6 * w, four samples at a time, the
+// position of the first being positions[q]. Returns the samples done per
+// pixel (a multiple of four). Reads up to 8 bytes past the group's samples.
+uint32_t ExpandBlocksAvx2(const uint8_t* samples, uint32_t pixels, uint32_t w, const uint16_t* positions,
+                          uint8_t* out);
+
 // AddSurfaceOffsets on the first words, sixteen at a time; returns the words done.
 size_t AddSurfaceOffsetsAvx2(uint8_t* data, const uint8_t* offsets, size_t words);
 

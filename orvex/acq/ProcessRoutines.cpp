@@ -94,22 +94,35 @@ inline void StoreTripleWide(uint8_t* out, uint16_t position, const uint8_t* valu
 // overwritten next. The very last triple of the image is stored exactly.
 // kFixedWidth: the window width when known at compile time (0: use w). A
 // single-sample window is common enough to get its own unrolled copy.
+// With AVX2 the runs start with exact blocks of four triples; the rest of
+// each run is then stored exactly too (a spill would hit the next run's
+// finished start). The last group of the image stays portable: the blocks
+// read past a group's end.
 template <uint32_t kPixels, uint32_t kFixedWidth>
-const uint8_t* ExpandGroup(const uint8_t* in, uint8_t* out, uint32_t runtimeWidth, uint16_t back, bool lastOfImage) {
+const uint8_t* ExpandGroup(SimdLevel level, const uint8_t* in, uint8_t* out, uint32_t runtimeWidth, uint16_t back,
+                           bool lastOfImage) {
   const uint32_t w = kFixedWidth ? kFixedWidth : runtimeWidth;
   const uint8_t* samples = in + 2 * kPixels;
+  uint16_t positions[kPixels];
+  for (uint32_t q = 0; q < kPixels; ++q) positions[q] = static_cast<uint16_t>(LoadU16(in + 2 * q) - back);
+  uint32_t done = 0;
+  if (kFixedWidth == 0 && level == SimdLevel::kAvx2 && !lastOfImage)
+    done = ExpandBlocksAvx2(samples, kPixels, w, positions, out);
   for (uint32_t q = 0; q < kPixels; ++q, out += size_t{w} * 6) {
-    uint16_t position = static_cast<uint16_t>(LoadU16(in + 2 * q) - back);
-    const uint8_t* values = samples + 4 * q;
-    uint8_t* triple = out;
-    const uint32_t wide = lastOfImage && q + 1 == kPixels ? w - 1 : w;
-    for (uint32_t k = 0; k < wide; ++k, triple += 6, values += 4 * kPixels) {
+    uint16_t position = static_cast<uint16_t>(positions[q] + kPositionStep * done);
+    const uint8_t* values = samples + 4 * q + 4 * kPixels * done;
+    uint8_t* triple = out + 6 * done;
+    uint32_t wide = w;  // wide stores where a later write covers the spill
+    if (done) wide = done;
+    else if (lastOfImage && q + 1 == kPixels) wide = w - 1;
+    for (uint32_t k = done; k < wide; ++k, triple += 6, values += 4 * kPixels) {
       StoreTripleWide(triple, position, values);
       position = static_cast<uint16_t>(position + kPositionStep);
     }
-    if (wide < w) {
+    for (uint32_t k = wide; k < w; ++k, triple += 6, values += 4 * kPixels) {
       StoreU16(triple, position);
       std::memcpy(triple + 2, values, 4);
+      position = static_cast<uint16_t>(position + kPositionStep);
     }
   }
   return samples + size_t{w} * 4 * kPixels;
@@ -129,16 +142,16 @@ uint64_t ExpandedWindowBytes(uint32_t halfWindow) {
 namespace {
 
 template <uint32_t kFixedWidth>
-void ExpandRows(const uint8_t* in, uint8_t* out, uint32_t w, uint16_t back) {
+void ExpandRows(SimdLevel level, const uint8_t* in, uint8_t* out, uint32_t w, uint16_t back) {
   const size_t pixelBytes = size_t{w} * 6;
   // A row: two pixels at each edge, 92 groups of three in between.
   constexpr uint32_t kInnerGroups = (kWindowColumns - 4) / 3;
   for (uint32_t row = 0; row < kWindowRows; ++row) {
-    in = ExpandGroup<2, kFixedWidth>(in, out, w, back, false);
+    in = ExpandGroup<2, kFixedWidth>(level, in, out, w, back, false);
     out += 2 * pixelBytes;
     for (uint32_t g = 0; g < kInnerGroups; ++g, out += 3 * pixelBytes)
-      in = ExpandGroup<3, kFixedWidth>(in, out, w, back, false);
-    in = ExpandGroup<2, kFixedWidth>(in, out, w, back, row + 1 == kWindowRows);
+      in = ExpandGroup<3, kFixedWidth>(level, in, out, w, back, false);
+    in = ExpandGroup<2, kFixedWidth>(level, in, out, w, back, row + 1 == kWindowRows);
     out += 2 * pixelBytes;
   }
 }
@@ -146,6 +159,11 @@ void ExpandRows(const uint8_t* in, uint8_t* out, uint32_t w, uint16_t back) {
 }  // namespace
 
 bool ExpandWindow(const void* src, size_t srcBytes, void* dst, size_t dstBytes, uint32_t halfWindow) {
+  return ExpandWindow(BestSimdLevel(), src, srcBytes, dst, dstBytes, halfWindow);
+}
+
+bool ExpandWindow(SimdLevel level, const void* src, size_t srcBytes, void* dst, size_t dstBytes,
+                  uint32_t halfWindow) {
   if (!src || !dst || !Fits(CompactWindowBytes(halfWindow), srcBytes) ||
       !Fits(ExpandedWindowBytes(halfWindow), dstBytes))
     return false;
@@ -153,8 +171,8 @@ bool ExpandWindow(const void* src, size_t srcBytes, void* dst, size_t dstBytes, 
   const uint16_t back = static_cast<uint16_t>(kPositionStep * std::min<uint32_t>(halfWindow, 10));
   const auto* in = static_cast<const uint8_t*>(src);
   auto* out = static_cast<uint8_t*>(dst);
-  if (w == 1) ExpandRows<1>(in, out, w, back);
-  else ExpandRows<0>(in, out, w, back);
+  if (w == 1) ExpandRows<1>(level, in, out, w, back);
+  else ExpandRows<0>(level, in, out, w, back);
   return true;
 }
 

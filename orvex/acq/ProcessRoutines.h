@@ -60,6 +60,8 @@ bool WidenCentreCross(const void* src, size_t srcBytes, void* dst, size_t dstByt
 uint64_t CompactWindowBytes(uint32_t halfWindow);
 uint64_t ExpandedWindowBytes(uint32_t halfWindow);
 bool ExpandWindow(const void* src, size_t srcBytes, void* dst, size_t dstBytes, uint32_t halfWindow);
+bool ExpandWindow(SimdLevel level, const void* src, size_t srcBytes, void* dst, size_t dstBytes,
+                  uint32_t halfWindow);
 
 // Adds offsets to the non-zero surface words (odd word indices) of A16Z16 data,
 // saturating at 65535. words counts u16 in both arrays.

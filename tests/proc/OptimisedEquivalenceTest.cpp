@@ -78,6 +78,31 @@ Bytes ReferenceIntensity(const Bytes& src, const IntensityParams& p) {
   return out;
 }
 
+// Window rows of 280 pixels in groups of 2, 92 x 3 and 2: start words, then
+// per sample one dword per pixel of the group; out triples (start - 32 H + 32 k, dword).
+Bytes ReferenceExpand(const Bytes& src, uint32_t h) {
+  const uint32_t w = 2 * h + 1;
+  Bytes out(ExpandedWindowBytes(h));
+  size_t in = 0, pixel = 0;
+  for (uint32_t row = 0; row < 292; ++row) {
+    for (uint32_t group = 0; group < 94; ++group) {
+      const uint32_t n = group == 0 || group == 93 ? 2 : 3;
+      for (uint32_t q = 0; q < n; ++q, ++pixel) {
+        uint16_t start;
+        std::memcpy(&start, &src[in + 2 * q], 2);
+        for (uint32_t k = 0; k < w; ++k) {
+          const uint16_t position = static_cast<uint16_t>(start - 32 * h + 32 * k);
+          uint8_t* triple = &out[6 * (pixel * w + k)];
+          std::memcpy(triple, &position, 2);
+          std::memcpy(triple + 2, &src[in + 2 * n + 4 * (n * k + q)], 4);
+        }
+      }
+      in += 2 * n + 4 * n * w;
+    }
+  }
+  return out;
+}
+
 }  // namespace
 
 TEST(OptimisedEquivalenceTest, RegroupMatchesTheElementwiseCopyOnEveryKernelAndShape) {
@@ -138,6 +163,19 @@ TEST(OptimisedEquivalenceTest, SurfaceOffsetsSaturateOnlyNonZeroOddWordsOnEveryK
       Bytes out = data;
       AddSurfaceOffsets(level, out.data(), offsets.data(), words);
       EXPECT_TRUE(out == expected);
+    }
+  }
+}
+
+TEST(OptimisedEquivalenceTest, WindowExpansionMatchesTheTripleByTripleLayoutForEveryWidth) {
+  for (uint32_t h = 0; h <= 10; ++h) {
+    const Bytes src = RandomBytes(CompactWindowBytes(h), h + 17);
+    const Bytes expected = ReferenceExpand(src, h);
+    for (SimdLevel level : Levels()) {
+      SCOPED_TRACE(testing::Message() << Name(level) << " H " << h);
+      Bytes dst(ExpandedWindowBytes(h));
+      ASSERT_TRUE(ExpandWindow(level, src.data(), src.size(), dst.data(), dst.size(), h));
+      EXPECT_TRUE(dst == expected);
     }
   }
 }

@@ -3,6 +3,8 @@
 #if defined(__x86_64__) && defined(__GNUC__)
 #include <immintrin.h>
 
+#include <algorithm>
+
 // No FMA: a fused multiply-add would round once where the portable kernel
 // rounds twice.
 #define ORVEX_AVX2 __attribute__((target("avx2")))
@@ -63,27 +65,40 @@ ORVEX_AVX2 uint32_t ExpandBlocksAvx2(const uint8_t* samples, uint32_t pixels, ui
   const __m128i positionsHigh = _mm_setr_epi8(-1, -1, 6, 7, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1);
   const __m128i steps = _mm_setr_epi16(0, 32, 64, 96, 0, 0, 0, 0);
   const size_t row = 4 * size_t{pixels}, run = 6 * size_t{w};
-  const uint32_t blocks = w / 4;
-  for (uint32_t b = 0; b < blocks; ++b) {
+  if (w < 4) return 0;
+  // Blocks start every four samples; the last starts four before the end and
+  // may overlap the one before it (the same values are written twice).
+  for (uint32_t first = 0;; first = std::min(first + 4, w - 4)) {
     // Four sample rows (one dword per pixel) turned into one vector per pixel.
-    const uint8_t* at = samples + 4 * b * row;
+    const uint8_t* at = samples + first * row;
     __m128i r[4];
     for (int k = 0; k < 4; ++k) r[k] = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at + k * row));
     const __m128i t0 = _mm_unpacklo_epi32(r[0], r[1]), t1 = _mm_unpackhi_epi32(r[0], r[1]);
     const __m128i t2 = _mm_unpacklo_epi32(r[2], r[3]), t3 = _mm_unpackhi_epi32(r[2], r[3]);
     const __m128i perPixel[3] = {_mm_unpacklo_epi64(t0, t2), _mm_unpackhi_epi64(t0, t2), _mm_unpacklo_epi64(t1, t3)};
     for (uint32_t q = 0; q < pixels; ++q) {
-      const __m128i position =
-          _mm_add_epi16(_mm_set1_epi16(static_cast<short>(positions[q] + 128 * b)), steps);
+      const __m128i position = _mm_add_epi16(_mm_set1_epi16(static_cast<short>(positions[q] + 32 * first)), steps);
       const __m128i low = _mm_or_si128(_mm_shuffle_epi8(perPixel[q], wordsLow), _mm_shuffle_epi8(position, positionsLow));
       const __m128i high =
           _mm_or_si128(_mm_shuffle_epi8(perPixel[q], wordsHigh), _mm_shuffle_epi8(position, positionsHigh));
-      uint8_t* triple = out + q * run + 24 * size_t{b};
+      uint8_t* triple = out + q * run + 6 * size_t{first};
       _mm_storeu_si128(reinterpret_cast<__m128i*>(triple), low);
       _mm_storel_epi64(reinterpret_cast<__m128i*>(triple + 16), high);
     }
+    if (first + 4 == w) break;
   }
-  return 4 * blocks;
+  return w;
+}
+
+ORVEX_AVX2 const uint8_t* ExpandSingleSampleGroupsAvx2(const uint8_t* in, uint8_t* out, size_t groups) {
+  // Bytes p0 p1 p2 d0 d1 d2 (p: 2, d: 4 bytes) into p0 d0 p1 d1 p2 d2.
+  const __m128i order = _mm_setr_epi8(0, 1, 6, 7, 8, 9, 2, 3, 10, 11, 12, 13, 4, 5, 14, 15);
+  for (size_t g = 0; g < groups; ++g, in += 18, out += 18) {
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out),
+                     _mm_shuffle_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(in)), order));
+    __builtin_memcpy(out + 16, in + 16, 2);
+  }
+  return in;
 }
 
 ORVEX_AVX2 size_t AddSurfaceOffsetsAvx2(uint8_t* data, const uint8_t* offsets, size_t words) {
@@ -109,6 +124,7 @@ namespace orvex {
 size_t RowPlanesAvx2(uint8_t*, size_t, size_t, const IntensityParams&) { return 0; }
 size_t AddSurfaceOffsetsAvx2(uint8_t*, const uint8_t*, size_t) { return 0; }
 uint32_t ExpandBlocksAvx2(const uint8_t*, uint32_t, uint32_t, const uint16_t*, uint8_t*) { return 0; }
+const uint8_t* ExpandSingleSampleGroupsAvx2(const uint8_t* in, uint8_t*, size_t) { return in; }
 
 }  // namespace orvex
 

@@ -16,11 +16,18 @@ namespace orvex {
 size_t RowPlanesAvx2(uint8_t* row, size_t rowBytes, size_t frameBytes, const IntensityParams& params);
 
 // Window expansion of one group of `pixels` (2 or 3) pixels: for each pixel q
-// the first triples of its run at out + q * 6 * w, four samples at a time, the
+// its run of w triples at out + q * 6 * w, four samples at a time, the
 // position of the first being positions[q]. Returns the samples done per
-// pixel (a multiple of four). Reads up to 8 bytes past the group's samples.
+// pixel: w, or 0 for windows narrower than four. Reads up to 8 bytes past the
+// group's samples.
 uint32_t ExpandBlocksAvx2(const uint8_t* samples, uint32_t pixels, uint32_t w, const uint16_t* positions,
                           uint8_t* out);
+
+// Window expansion with a single sample (H = 0) of `groups` consecutive groups
+// of three pixels: each 18-byte group (three start words, three sample pairs)
+// becomes its three triples, a permutation of its bytes. Returns the position
+// behind the groups in the source; the destination advances by the same.
+const uint8_t* ExpandSingleSampleGroupsAvx2(const uint8_t* in, uint8_t* out, size_t groups);
 
 // AddSurfaceOffsets on the first words, sixteen at a time; returns the words done.
 size_t AddSurfaceOffsetsAvx2(uint8_t* data, const uint8_t* offsets, size_t words);

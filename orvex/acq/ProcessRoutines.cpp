@@ -94,10 +94,9 @@ inline void StoreTripleWide(uint8_t* out, uint16_t position, const uint8_t* valu
 // overwritten next. The very last triple of the image is stored exactly.
 // kFixedWidth: the window width when known at compile time (0: use w). A
 // single-sample window is common enough to get its own unrolled copy.
-// With AVX2 the runs start with exact blocks of four triples; the rest of
-// each run is then stored exactly too (a spill would hit the next run's
-// finished start). The last group of the image stays portable: the blocks
-// read past a group's end.
+// With AVX2 whole runs are written in exact blocks of four triples (windows of
+// at least four samples). The last group of the image stays portable: the
+// blocks read past a group's end.
 template <uint32_t kPixels, uint32_t kFixedWidth>
 const uint8_t* ExpandGroup(SimdLevel level, const uint8_t* in, uint8_t* out, uint32_t runtimeWidth, uint16_t back,
                            bool lastOfImage) {
@@ -149,7 +148,14 @@ void ExpandRows(SimdLevel level, const uint8_t* in, uint8_t* out, uint32_t w, ui
   for (uint32_t row = 0; row < kWindowRows; ++row) {
     in = ExpandGroup<2, kFixedWidth>(level, in, out, w, back, false);
     out += 2 * pixelBytes;
-    for (uint32_t g = 0; g < kInnerGroups; ++g, out += 3 * pixelBytes)
+    uint32_t g = 0;
+    // A single sample has no position offset (H = 0): its groups are permutations.
+    if (kFixedWidth == 1 && level == SimdLevel::kAvx2) {
+      in = ExpandSingleSampleGroupsAvx2(in, out, kInnerGroups);
+      out += kInnerGroups * 3 * pixelBytes;
+      g = kInnerGroups;
+    }
+    for (; g < kInnerGroups; ++g, out += 3 * pixelBytes)
       in = ExpandGroup<3, kFixedWidth>(level, in, out, w, back, false);
     in = ExpandGroup<2, kFixedWidth>(level, in, out, w, back, row + 1 == kWindowRows);
     out += 2 * pixelBytes;

@@ -55,8 +55,8 @@ ORVEX_AVX2 size_t RowPlanesAvx2(uint8_t* row, size_t rowBytes, size_t frameBytes
   return x;
 }
 
-ORVEX_AVX2 uint32_t ExpandBlocksAvx2(const uint8_t* samples, uint32_t pixels, uint32_t w, const uint16_t* positions,
-                                     uint8_t* out) {
+ORVEX_AVX2 bool ExpandBlocksAvx2(const uint8_t* samples, uint32_t pixels, uint32_t w, const uint16_t* positions,
+                                 uint8_t* out) {
   // Triples (position, two words) of four samples are 24 bytes: the words of
   // sample k go to bytes 6k + 2 .. 6k + 5, the positions to 6k, 6k + 1.
   const __m128i wordsLow = _mm_setr_epi8(-1, -1, 0, 1, 2, 3, -1, -1, 4, 5, 6, 7, -1, -1, 8, 9);
@@ -65,7 +65,7 @@ ORVEX_AVX2 uint32_t ExpandBlocksAvx2(const uint8_t* samples, uint32_t pixels, ui
   const __m128i positionsHigh = _mm_setr_epi8(-1, -1, 6, 7, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1);
   const __m128i steps = _mm_setr_epi16(0, 32, 64, 96, 0, 0, 0, 0);
   const size_t row = 4 * size_t{pixels}, run = 6 * size_t{w};
-  if (w < 4) return 0;
+  if (w < 4) return false;
   // Blocks start every four samples; the last starts four before the end and
   // may overlap the one before it (the same values are written twice).
   for (uint32_t first = 0;; first = std::min(first + 4, w - 4)) {
@@ -87,7 +87,7 @@ ORVEX_AVX2 uint32_t ExpandBlocksAvx2(const uint8_t* samples, uint32_t pixels, ui
     }
     if (first + 4 == w) break;
   }
-  return w;
+  return true;
 }
 
 ORVEX_AVX2 const uint8_t* ExpandSingleSampleGroupsAvx2(const uint8_t* in, uint8_t* out, size_t groups) {
@@ -123,7 +123,7 @@ namespace orvex {
 
 size_t RowPlanesAvx2(uint8_t*, size_t, size_t, const IntensityParams&) { return 0; }
 size_t AddSurfaceOffsetsAvx2(uint8_t*, const uint8_t*, size_t) { return 0; }
-uint32_t ExpandBlocksAvx2(const uint8_t*, uint32_t, uint32_t, const uint16_t*, uint8_t*) { return 0; }
+bool ExpandBlocksAvx2(const uint8_t*, uint32_t, uint32_t, const uint16_t*, uint8_t*) { return false; }
 const uint8_t* ExpandSingleSampleGroupsAvx2(const uint8_t* in, uint8_t*, size_t) { return in; }
 
 }  // namespace orvex

@@ -17,11 +17,10 @@ size_t RowPlanesAvx2(uint8_t* row, size_t rowBytes, size_t frameBytes, const Int
 
 // Window expansion of one group of `pixels` (2 or 3) pixels: for each pixel q
 // its run of w triples at out + q * 6 * w, four samples at a time, the
-// position of the first being positions[q]. Returns the samples done per
-// pixel: w, or 0 for windows narrower than four. Reads up to 8 bytes past the
-// group's samples.
-uint32_t ExpandBlocksAvx2(const uint8_t* samples, uint32_t pixels, uint32_t w, const uint16_t* positions,
-                          uint8_t* out);
+// position of the first being positions[q]. False (nothing written) for
+// windows narrower than four samples. Reads up to 8 bytes past the group's
+// samples.
+bool ExpandBlocksAvx2(const uint8_t* samples, uint32_t pixels, uint32_t w, const uint16_t* positions, uint8_t* out);
 
 // Window expansion with a single sample (H = 0) of `groups` consecutive groups
 // of three pixels: each 18-byte group (three start words, three sample pairs)

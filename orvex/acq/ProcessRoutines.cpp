@@ -102,29 +102,27 @@ const uint8_t* ExpandGroup(SimdLevel level, const uint8_t* in, uint8_t* out, uin
                            bool lastOfImage) {
   const uint32_t w = kFixedWidth ? kFixedWidth : runtimeWidth;
   const uint8_t* samples = in + 2 * kPixels;
+  const size_t samplesBytes = size_t{w} * 4 * kPixels;
   uint16_t positions[kPixels];
   for (uint32_t q = 0; q < kPixels; ++q) positions[q] = static_cast<uint16_t>(LoadU16(in + 2 * q) - back);
-  uint32_t done = 0;
-  if (kFixedWidth == 0 && level == SimdLevel::kAvx2 && !lastOfImage)
-    done = ExpandBlocksAvx2(samples, kPixels, w, positions, out);
+  if (kFixedWidth == 0 && level == SimdLevel::kAvx2 && !lastOfImage &&
+      ExpandBlocksAvx2(samples, kPixels, w, positions, out))
+    return samples + samplesBytes;
   for (uint32_t q = 0; q < kPixels; ++q, out += size_t{w} * 6) {
-    uint16_t position = static_cast<uint16_t>(positions[q] + kPositionStep * done);
-    const uint8_t* values = samples + 4 * q + 4 * kPixels * done;
-    uint8_t* triple = out + 6 * done;
-    uint32_t wide = w;  // wide stores where a later write covers the spill
-    if (done) wide = done;
-    else if (lastOfImage && q + 1 == kPixels) wide = w - 1;
-    for (uint32_t k = done; k < wide; ++k, triple += 6, values += 4 * kPixels) {
+    uint16_t position = positions[q];
+    const uint8_t* values = samples + 4 * q;
+    uint8_t* triple = out;
+    const uint32_t wide = lastOfImage && q + 1 == kPixels ? w - 1 : w;
+    for (uint32_t k = 0; k < wide; ++k, triple += 6, values += 4 * kPixels) {
       StoreTripleWide(triple, position, values);
       position = static_cast<uint16_t>(position + kPositionStep);
     }
-    for (uint32_t k = wide; k < w; ++k, triple += 6, values += 4 * kPixels) {
+    if (wide < w) {
       StoreU16(triple, position);
       std::memcpy(triple + 2, values, 4);
-      position = static_cast<uint16_t>(position + kPositionStep);
     }
   }
-  return samples + size_t{w} * 4 * kPixels;
+  return samples + samplesBytes;
 }
 
 }  // namespace

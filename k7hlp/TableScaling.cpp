@@ -41,8 +41,14 @@ class PairIndex {
     if (!(last_ > first_) || !std::isfinite(last_ - first_)) return;
     const size_t cells = kCellsPerPair * t.size();
     perCell_ = static_cast<double>(cells) / (static_cast<double>(last_) - first_);
+    // The cell edges ascend, so one walk along the table finds every start.
     start_.resize(cells);
-    for (size_t b = 0; b < cells; ++b) start_[b] = Search(static_cast<float>(first_ + b / perCell_));
+    size_t k = 0;
+    for (size_t b = 0; b < cells; ++b) {
+      const float edge = static_cast<float>(first_ + b / perCell_);
+      while (k < t.size() && !(edge < t[k].x)) ++k;
+      start_[b] = static_cast<uint32_t>(k);
+    }
   }
 
   size_t UpperBound(float c) const {

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <cstring>
 #include <limits>
+#include <memory>
 
 namespace k7hlp {
 namespace {
@@ -75,13 +76,14 @@ Selected SelectRank(uint32_t* keys, size_t n, size_t rank) {
       rank -= inBucket;
       below += inBucket;
     }
+    top = shift - 1;
+    if (inBucket == n) continue;  // every key has this digit: nothing to drop
     size_t kept = 0;
     for (size_t i = 0; i < n; ++i) {
       keys[kept] = keys[i];
       kept += ((keys[i] >> shift) & mask) == digit;
     }
     n = kept;
-    top = shift - 1;
   }
   return {keys[0], below};
 }
@@ -97,15 +99,17 @@ uint32_t LargestBelow(const uint32_t* keys, size_t n, uint32_t key) {
 
 float Median(const std::vector<float>& values) {
   const size_t n = values.size();
-  std::vector<uint32_t> keys(n), work(n);
-  for (size_t i = 0; i < n; ++i) keys[i] = OrderKey(values[i]);
-  std::memcpy(work.data(), keys.data(), n * sizeof(uint32_t));
-  const Selected upper = SelectRank(work.data(), n, n / 2);
+  // The keys, and a copy the selection may reorder (not cleared: all written).
+  std::unique_ptr<uint32_t[]> block(new uint32_t[2 * n]);
+  uint32_t* keys = block.get();
+  uint32_t* work = keys + n;
+  for (size_t i = 0; i < n; ++i) work[i] = keys[i] = OrderKey(values[i]);
+  const Selected upper = SelectRank(work, n, n / 2);
   const float upperValue = KeyValue(upper.key);
   if (n % 2 == 1) return upperValue;
   // The lower middle element shares the upper one's key unless fewer than
   // n / 2 elements come before that key.
-  const float lower = upper.below < n / 2 ? upperValue : KeyValue(LargestBelow(keys.data(), n, upper.key));
+  const float lower = upper.below < n / 2 ? upperValue : KeyValue(LargestBelow(keys, n, upper.key));
   return (lower + upperValue) / 2;
 }
 

@@ -4,7 +4,11 @@ namespace orvex {
 
 SimdLevel BestSimdLevel() {
 #if defined(__x86_64__) && defined(__GNUC__)
-  static const SimdLevel level = __builtin_cpu_supports("avx2") ? SimdLevel::kAvx2 : SimdLevel::kPortable;
+  // The check includes the operating system's support of the wide registers.
+  static const SimdLevel level = [] {
+    __builtin_cpu_init();  // in case the first call comes from a static constructor
+    return __builtin_cpu_supports("avx2") ? SimdLevel::kAvx2 : SimdLevel::kPortable;
+  }();
   return level;
 #else
   return SimdLevel::kPortable;

@@ -1,5 +1,5 @@
-// The AVX2 kernel of frame-major regrouping: whole steps of groups, each
-// written as three exact 32-byte stores per frame.
+// The AVX2 kernels of frame-major regrouping: whole steps of groups, every
+// frame's part of a step written with exact stores.
 #pragma once
 
 #include <cstddef>
@@ -7,15 +7,11 @@
 
 namespace orvex {
 
-// Groups one step covers: eight 12-byte pieces per frame, a piece being one
-// group of 4-byte, two of 2-byte or four of 1-byte elements.
-constexpr size_t RegroupStepGroups(size_t elementBytes) { return 8 * 4 / elementBytes; }
-
-// Moves `steps` steps of groups (layout as RegroupGroups) and returns the
-// source position behind them. Reads up to 4 bytes past the last group it
-// moves, so the caller leaves at least one group behind the steps. Only for
-// processors with AVX2 (BestSimdLevel).
-const uint8_t* RegroupStepsAvx2(size_t elementBytes, const uint8_t* src, uint8_t* dst, uint32_t frames,
-                                size_t frameBytes, size_t steps);
+// Moves the first groups of `count` (layout as RegroupGroups) in whole steps
+// and returns how many it moved. It leaves at least the last group: the steps
+// read up to 8 bytes past the last group they move. Only for processors with
+// AVX2 (BestSimdLevel).
+size_t RegroupGroupsAvx2(size_t elementBytes, const uint8_t* src, uint8_t* dst, uint32_t frames, size_t frameBytes,
+                         size_t count);
 
 }  // namespace orvex

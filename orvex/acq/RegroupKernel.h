@@ -94,12 +94,11 @@ inline const uint8_t* RegroupGroups(const uint8_t* src, uint8_t* dst, uint32_t f
 template <size_t kElem>
 inline const uint8_t* RegroupGroupsOn(SimdLevel level, const uint8_t* src, uint8_t* dst, uint32_t frames,
                                       size_t frameBytes, size_t count, bool exactLast) {
-  if (level == SimdLevel::kAvx2 && count > 0) {
-    constexpr size_t kStep = RegroupStepGroups(kElem);
-    const size_t steps = (count - 1) / kStep;
-    src = RegroupStepsAvx2(kElem, src, dst, frames, frameBytes, steps);
-    dst += steps * kStep * 3 * kElem;
-    count -= steps * kStep;
+  if (level == SimdLevel::kAvx2) {
+    const size_t done = RegroupGroupsAvx2(kElem, src, dst, frames, frameBytes, count);
+    src += done * frames * 3 * kElem;
+    dst += done * 3 * kElem;
+    count -= done;
   }
   return RegroupGroups<kElem>(src, dst, frames, frameBytes, count, exactLast);
 }

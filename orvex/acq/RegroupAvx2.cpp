@@ -46,7 +46,7 @@ ORVEX_AVX2 inline void StoreEightPieces(uint8_t* out, __m256i p01, __m256i p23, 
   _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + 64), y2);
 }
 
-// One step: all frames of RegroupStepGroups(kElem) groups. The source of a
+// One step: all frames of 32 / kElem groups (eight pieces). The source of a
 // step is contiguous and read once; each frame receives 96 bytes.
 template <size_t kElem>
 ORVEX_AVX2 void Steps(const uint8_t* src, uint8_t* dst, uint32_t frames, size_t frameBytes, size_t steps) {

@@ -72,7 +72,7 @@ void BM_Regroup(benchmark::State& state, StackShape shape) {
   std::vector<uint8_t> src = Noise(bytes), dst(bytes);
   AgainstMemcpy(state, bytes, [&] { RegroupFrames(src.data(), bytes, dst.data(), bytes, shape, frames); });
 }
-BENCHMARK_CAPTURE(BM_Regroup, u32_300x300, kStack300x300x32)->Arg(1)->Arg(10)->Arg(32)->UseManualTime();
+BENCHMARK_CAPTURE(BM_Regroup, u32_300x300, kStack300x300x32)->Arg(1)->Arg(10)->Arg(32)->Arg(200)->UseManualTime();
 BENCHMARK_CAPTURE(BM_Regroup, u16_282x292, kStack282x292x16)->Arg(10)->Arg(32)->UseManualTime();
 BENCHMARK_CAPTURE(BM_Regroup, u8_282x292, kStack282x292x8)->Arg(10)->Arg(32)->UseManualTime();
 

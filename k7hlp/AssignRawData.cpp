@@ -1,5 +1,11 @@
 // Filling a raw record from one processed acquisition of an open system.
+#include <algorithm>
 #include <cstring>
+#include <vector>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "Boundary.h"
 #include "K7Hlp.h"
@@ -45,16 +51,55 @@ void SplitInterleaved(const uint16_t* in, uint32_t m0, uint32_t w, uint32_t h, u
 }
 
 // Window samples, component fastest per frame and pixel, into planar
-// [component][frame][row][column].
+// [component][frame][row][column]: a transpose of a pixels x channels matrix
+// of words (channel comp + c * frame of a pixel goes to plane frame + f * comp).
+// Eight pixels by eight channels pass through SSE2 registers at a time; the
+// last block in each direction starts eight before the end and overlaps the
+// one before it, so every size is covered without a remainder loop (the
+// overlapping words are written twice with the same value).
+#if defined(__SSE2__)
+void Transpose8x8(const uint16_t* in, size_t inStride, uint16_t* const* rows, size_t offset) {
+  __m128i a[8], t[8], u[8];
+  for (int i = 0; i < 8; ++i) a[i] = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + inStride * i));
+  for (int i = 0; i < 8; i += 2) {
+    t[i] = _mm_unpacklo_epi16(a[i], a[i + 1]);
+    t[i + 1] = _mm_unpackhi_epi16(a[i], a[i + 1]);
+  }
+  for (int i = 0; i < 8; i += 4) {
+    u[i] = _mm_unpacklo_epi32(t[i], t[i + 2]);
+    u[i + 1] = _mm_unpackhi_epi32(t[i], t[i + 2]);
+    u[i + 2] = _mm_unpacklo_epi32(t[i + 1], t[i + 3]);
+    u[i + 3] = _mm_unpackhi_epi32(t[i + 1], t[i + 3]);
+  }
+  for (int i = 0; i < 4; ++i) {
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(rows[2 * i] + offset), _mm_unpacklo_epi64(u[i], u[i + 4]));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(rows[2 * i + 1] + offset), _mm_unpackhi_epi64(u[i], u[i + 4]));
+  }
+}
+#endif
+
 void MakePlanar(const uint16_t* in, const uint32_t m[4], uint16_t* out) {
-  const size_t c = m[0], f = m[1], pixels = size_t{m[2]} * m[3];
+  const size_t c = m[0], f = m[1], pixels = size_t{m[2]} * m[3], channels = c * f;
+  std::vector<uint16_t*> plane(channels);
+  for (size_t k = 0; k < channels; ++k) plane[k] = out + pixels * (k / c + f * (k % c));
+#if defined(__SSE2__)
+  if (pixels >= 8 && channels >= 8) {
+    for (size_t p = 0;; p = std::min(p + 8, pixels - 8)) {
+      for (size_t k = 0;; k = std::min(k + 8, channels - 8)) {
+        Transpose8x8(in + channels * p + k, channels, &plane[k], p);
+        if (k + 8 == channels) break;
+      }
+      if (p + 8 == pixels) break;
+    }
+    return;
+  }
+#endif
   for (size_t pixel = 0; pixel < pixels; ++pixel)
-    for (size_t frame = 0; frame < f; ++frame)
-      for (size_t comp = 0; comp < c; ++comp)
-        out[pixel + pixels * (frame + f * comp)] = in[comp + c * (frame + f * pixel)];
+    for (size_t k = 0; k < channels; ++k) plane[k][pixel] = in[k + channels * pixel];
 }
 
-int AssignSamples(int32_t camMode, const _CamDataMeta& meta, const _CamData& camData, K7Hlp_Data& raw) {
+int AssignSamples(int32_t camMode, const _CamDataMeta& meta, const _CamData& camData, K7Hlp_Data& raw,
+                  RawBlock& kept) {
   const uint32_t* m = meta.dimSz;
   const bool a16z16 = camMode == 4 || camMode == 7;
   uint64_t count = 0;
@@ -66,10 +111,10 @@ int AssignSamples(int32_t camMode, const _CamDataMeta& meta, const _CamData& cam
   const uint16_t* in = static_cast<const uint16_t*>(camData.data);
   if (a16z16) {
     const uint32_t dim[4] = {m[1], m[2], m[0], 0};
-    SplitInterleaved(in, m[0], m[1], m[2], GiveRawSamples(raw, dim, count));
+    SplitInterleaved(in, m[0], m[1], m[2], GiveUnclearedRawSamples(raw, dim, count, kept));
   } else {
     const uint32_t dim[4] = {m[2], m[3], m[1], m[0]};
-    MakePlanar(in, m, GiveRawSamples(raw, dim, count));
+    MakePlanar(in, m, GiveUnclearedRawSamples(raw, dim, count, kept));
   }
   return kOk;
 }
@@ -79,6 +124,9 @@ int AssignRawData(CPelSys* sys, void* camHeader, _CamDataMeta* camMeta, _CamData
   if (!camMeta) return Fail(kMissing, "K7Hlp_assignRawData:: camMeta not found");
   if (!camData || !camData->data) return Fail(kMissing, "K7Hlp_assignRawData:: camData not found");
   if (!rawOut) return Fail(kMissing, "K7Hlp_assignRawData:: rawOut not found");
+  // A record refilled frame after frame keeps its sample block when the size
+  // stays: a new block of megabytes costs a page fault per page on first write.
+  RawBlock kept = TakeRawSamples(*rawOut);
   if (rawOut->dataType != K7Hlp_dataNone) {
     FreeRecord(rawOut);
     AllocRecord(rawOut);
@@ -96,7 +144,7 @@ int AssignRawData(CPelSys* sys, void* camHeader, _CamDataMeta* camMeta, _CamData
     return Fail(kUnsupportedKind,
                 "K7Hlp_assignRawData:: CamMode currently not supported by K7Hlp library. Only CamMode 4, 5 and 7 "
                 "are supported");
-  return AssignSamples(camMode, *camMeta, *camData, *rawOut);
+  return AssignSamples(camMode, *camMeta, *camData, *rawOut, kept);
 }
 
 }  // namespace

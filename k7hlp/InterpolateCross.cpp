@@ -22,8 +22,12 @@ void InsertCross(const K7Hlp_Data& in, K7Hlp_Data& out) {
   const size_t cx = w / 2, cy = h / 2;
   float* o = GiveFloatSamples(out, static_cast<uint32_t>(wo), static_cast<uint32_t>(ho), 0, 0, wo * ho);
   const float* s = FloatSamples(in);
-  for (size_t y = 0; y < h; ++y)
-    for (size_t x = 0; x < w; ++x) o[(x + (x >= cx)) + wo * (y + (y >= cy))] = s[x + w * y];
+  // Each source row moves as two runs, left and right of the inserted column.
+  for (size_t y = 0; y < h; ++y) {
+    float* row = o + wo * (y + (y >= cy));
+    std::memcpy(row, s + w * y, cx * sizeof(float));
+    std::memcpy(row + cx + 1, s + w * y + cx, (w - cx) * sizeof(float));
+  }
   for (size_t y = 0; y < ho; ++y) o[cx + wo * y] = (o[cx - 1 + wo * y] + o[cx + 1 + wo * y]) * 0.5f;
   for (size_t x = 0; x < wo; ++x) o[x + wo * cy] = (o[x + wo * (cy - 1)] + o[x + wo * (cy + 1)]) * 0.5f;
 }

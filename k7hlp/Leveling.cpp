@@ -26,21 +26,29 @@ int Level(K7Hlp_Data* in, K7Hlp_Data* out, int mode) {
   float* target = PrepareLikeInput(*in, *out);
   const float* source = FloatSamples(*in);
 
-  std::vector<float> slopesX, slopesY;
-  slopesX.reserve((w - kBaseline) * (h - kBaseline));
-  slopesY.reserve((w - kBaseline) * (h - kBaseline));
-  for (size_t x = 0; x < w - kBaseline; ++x) {
-    for (size_t y = 0; y < h - kBaseline; ++y) {
-      const float here = source[x + w * y];
-      slopesX.push_back(here - source[x + kBaseline + w * y]);
-      slopesY.push_back(here - source[x + w * (y + kBaseline)]);
+  // Slopes in memory order: the median does not depend on their order.
+  const size_t across = w - kBaseline, down = h - kBaseline;
+  std::vector<float> slopesX(across * down), slopesY(across * down);
+  for (size_t y = 0; y < down; ++y) {
+    const float* row = source + w * y;
+    float* sx = slopesX.data() + across * y;
+    float* sy = slopesY.data() + across * y;
+    for (size_t x = 0; x < across; ++x) {
+      sx[x] = row[x] - row[x + kBaseline];
+      sy[x] = row[x] - row[x + w * kBaseline];
     }
   }
   const float mx = Median(slopesX) / static_cast<float>(kBaseline);
   const float my = Median(slopesY) / static_cast<float>(kBaseline);
-  for (size_t y = 0; y < h; ++y)
-    for (size_t x = 0; x < w; ++x)
-      target[x + w * y] = source[x + w * y] + mx * static_cast<float>(x) + my * static_cast<float>(y);
+  // The column terms are the same for every row; the sum keeps its order.
+  std::vector<float> columnTerms(w);
+  for (size_t x = 0; x < w; ++x) columnTerms[x] = mx * static_cast<float>(x);
+  for (size_t y = 0; y < h; ++y) {
+    const float rowTerm = my * static_cast<float>(y);
+    const float* from = source + w * y;
+    float* to = target + w * y;
+    for (size_t x = 0; x < w; ++x) to[x] = from[x] + columnTerms[x] + rowTerm;
+  }
   return kOk;
 }
 

@@ -1,4 +1,4 @@
-// Median by selection instead of a full sort: the same value, linear time.
+// Median by radix selection instead of a sort: the same value, linear time.
 #pragma once
 
 #include <vector>
@@ -6,8 +6,7 @@
 namespace k7hlp {
 
 // For an even count the mean of the two middle elements. NaN values order
-// after every number so that selection stays well defined. `values` is
-// reordered; it must not be empty.
-float Median(std::vector<float>& values);
+// after every number; -0 and +0 are equal, and a zero median is +0. `values` must not be empty.
+float Median(const std::vector<float>& values);
 
 }  // namespace k7hlp

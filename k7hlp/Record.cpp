@@ -2,6 +2,7 @@
 
 #include <cstring>
 #include <initializer_list>
+#include <memory>
 
 #include "LastError.h"
 #include "Status.h"
@@ -100,7 +101,11 @@ bool CheckedProduct(std::initializer_list<uint64_t> factors, uint64_t limit, uin
 }
 
 float* GiveFloatSamples(K7Hlp_Data& data, uint32_t w, uint32_t h, uint32_t d2, uint32_t d3, size_t count) {
-  float* samples = count ? new float[count]() : nullptr;
+  return AdoptFloatSamples(data, w, h, d2, d3, std::unique_ptr<float[]>(count ? new float[count]() : nullptr), count);
+}
+
+float* AdoptFloatSamples(K7Hlp_Data& data, uint32_t w, uint32_t h, uint32_t d2, uint32_t d3,
+                         std::unique_ptr<float[]> samples, size_t count) {
   ReleaseSamples(data);
   data.dataType = K7Hlp_dataFloat;
   data.dim[0] = w;
@@ -108,18 +113,41 @@ float* GiveFloatSamples(K7Hlp_Data& data, uint32_t w, uint32_t h, uint32_t d2, u
   data.dim[2] = d2;
   data.dim[3] = d3;
   data.dataSize = static_cast<uint32_t>(count * sizeof(float));
-  data.data = samples;
-  return samples;
+  // An empty array is not held: records without samples carry no pointer.
+  data.data = count ? samples.release() : nullptr;
+  return static_cast<float*>(data.data);
 }
 
-uint16_t* GiveRawSamples(K7Hlp_Data& data, const uint32_t dim[4], size_t count) {
-  uint16_t* samples = count ? new uint16_t[count]() : nullptr;
+namespace {
+
+uint16_t* SetRawSamples(K7Hlp_Data& data, const uint32_t dim[4], uint16_t* samples, size_t count) {
   ReleaseSamples(data);
   data.dataType = K7Hlp_dataRaw16;
   for (int i = 0; i < 4; ++i) data.dim[i] = dim[i];
   data.dataSize = static_cast<uint32_t>(count * sizeof(uint16_t));
   data.data = samples;
   return samples;
+}
+
+}  // namespace
+
+uint16_t* GiveRawSamples(K7Hlp_Data& data, const uint32_t dim[4], size_t count) {
+  return SetRawSamples(data, dim, count ? new uint16_t[count]() : nullptr, count);
+}
+
+RawBlock TakeRawSamples(K7Hlp_Data& data) {
+  RawBlock block;
+  if (data.dataType != K7Hlp_dataRaw16 || data.dataSize == 0) return block;
+  block.words.reset(static_cast<uint16_t*>(data.data));
+  block.count = data.dataSize / sizeof(uint16_t);
+  data.data = nullptr;
+  data.dataSize = 0;
+  return block;
+}
+
+uint16_t* GiveUnclearedRawSamples(K7Hlp_Data& data, const uint32_t dim[4], size_t count, RawBlock& reuse) {
+  uint16_t* words = count == reuse.count && count ? reuse.words.release() : count ? new uint16_t[count] : nullptr;
+  return SetRawSamples(data, dim, words, count);
 }
 
 uint8_t* GiveHeader(K7Hlp_Data& data, int32_t type, uint32_t size) {

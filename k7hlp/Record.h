@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <initializer_list>
+#include <memory>
 
 #include "K7Hlp.h"
 
@@ -30,7 +31,20 @@ bool CheckedProduct(std::initializer_list<uint64_t> factors, uint64_t limit, uin
 // Replaces the sample part by a zero-filled float array of dim (w, h, d2, d3)
 // holding `count` floats (the byte size is count * 4).
 float* GiveFloatSamples(K7Hlp_Data& data, uint32_t w, uint32_t h, uint32_t d2, uint32_t d3, size_t count);
+// The same with samples the caller has filled completely (count floats): no
+// clearing, no copy.
+float* AdoptFloatSamples(K7Hlp_Data& data, uint32_t w, uint32_t h, uint32_t d2, uint32_t d3,
+                         std::unique_ptr<float[]> samples, size_t count);
 uint16_t* GiveRawSamples(K7Hlp_Data& data, const uint32_t dim[4], size_t count);
+// The raw sample block of a record, taken out of it (the record keeps no samples).
+struct RawBlock {
+  std::unique_ptr<uint16_t[]> words;
+  size_t count = 0;
+};
+RawBlock TakeRawSamples(K7Hlp_Data& data);
+// Raw samples of `count` words, not cleared, for callers that write every word:
+// the block of `reuse` when it has that size, else a new one.
+uint16_t* GiveUnclearedRawSamples(K7Hlp_Data& data, const uint32_t dim[4], size_t count, RawBlock& reuse);
 // Replaces the header block by a zero-filled one of `size` bytes.
 uint8_t* GiveHeader(K7Hlp_Data& data, int32_t type, uint32_t size);
 

@@ -31,22 +31,24 @@ WindowStack::WindowStack(uint32_t width, uint32_t height, uint32_t frames)
       pixels_(size_t{width} * height),
       // Not cleared: every value is written before it is read (stacks by the
       // fills, images by the step that computes them).
-      storage_(new float[pixels_ * (3 * size_t{frames} + 3)]),
-      surface_(storage_.get()),
-      amplitude_(surface_ + pixels_ * frames),
-      phase_(amplitude_ + pixels_ * frames),
-      position_(phase_ + pixels_ * frames),
+      storage_(new float[pixels_ * (size_t{frames} + 7)]),
+      amplitude_(storage_.get()),
+      surface_(amplitude_ + pixels_ * frames),
+      phase_(surface_ + pixels_),
+      position_(phase_ + pixels_ * 3),
       phaseTerm_(position_ + pixels_),
       correction_(phaseTerm_ + pixels_) {}
 
-int WindowStack::Fill(const K7Hlp_Data& raw, uint32_t component, float scale, float* stack) {
+int WindowStack::Fill(const K7Hlp_Data& raw, uint32_t component, float scale, uint32_t first, uint32_t count,
+                      float* images) {
   if (raw.dataType != K7Hlp_dataRaw16 || !raw.data) return -1;
   if (raw.dim[0] != width_ || raw.dim[1] != height_ || raw.dim[2] != frames_ || component >= raw.dim[3]) return -1;
-  uint64_t count = 0;
-  if (!CheckedProduct({raw.dim[0], raw.dim[1], raw.dim[2], raw.dim[3]}, raw.dataSize / 2, &count)) return -1;
-  const uint16_t* words = RawSamples(raw) + pixels_ * frames_ * component;
+  if (uint64_t{first} + count > frames_) return -1;
+  uint64_t total = 0;
+  if (!CheckedProduct({raw.dim[0], raw.dim[1], raw.dim[2], raw.dim[3]}, raw.dataSize / 2, &total)) return -1;
+  const uint16_t* words = RawSamples(raw) + pixels_ * (size_t{frames_} * component + first);
   // Dividing by a power of two and multiplying by its inverse give the same float.
-  for (size_t i = 0; i < pixels_ * frames_; ++i) stack[i] = static_cast<float>(words[i]) * scale;
+  for (size_t i = 0; i < pixels_ * count; ++i) images[i] = static_cast<float>(words[i]) * scale;
   return 0;
 }
 
@@ -102,9 +104,9 @@ int WindowStack::CentroidPositions() {
 }
 
 void WindowStack::PhaseTerms() {
-  const float* before = Frame(phase_, middle_ - 1);
-  const float* mid = Frame(phase_, middle_);
-  const float* after = Frame(phase_, middle_ + 1);
+  const float* before = Frame(phase_, 0);
+  const float* mid = Frame(phase_, 1);
+  const float* after = Frame(phase_, 2);
   for (size_t i = 0; i < pixels_; ++i) {
     float slope = position_[i] > 0.0f ? after[i] - mid[i] : mid[i] - before[i];
     slope = Fold(slope);
@@ -122,7 +124,7 @@ void WindowStack::PhaseCorrections(int64_t divisor) {
 }
 
 void WindowStack::Surface(bool withCorrection, float* out) const {
-  const float* coarse = Frame(surface_, middle_);
+  const float* coarse = surface_;
   for (size_t i = 0; i < pixels_; ++i) {
     float value = coarse[i] + position_[i];
     if (withCorrection) value = value + correction_[i];
@@ -136,7 +138,7 @@ void WindowStack::MiddleAmplitude(float* out) const {
 }
 
 void WindowStack::MiddlePhase(float* out) const {
-  const float* p = Frame(phase_, middle_);
+  const float* p = Frame(phase_, 1);
   for (size_t i = 0; i < pixels_; ++i) out[i] = p[i];
 }
 

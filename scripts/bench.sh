@@ -25,8 +25,19 @@ for bench in "${benches[@]}"; do
 done
 
 python3 - "$results" "${benches[@]}" <<'PY'
-import json, sys
+import json, os, sys
 folder, benches = sys.argv[1], sys.argv[2:]
+# The machine the ratios belong to: processor, cores, and whether the AVX2
+# kernels (chosen at run time) were the ones measured.
+flags, model = set(), "?"
+try:
+    for line in open("/proc/cpuinfo"):
+        key, _, value = line.partition(":")
+        if key.strip() == "model name": model = value.strip()
+        if key.strip() == "flags": flags = set(value.split())
+except OSError:
+    pass
+print(f"machine: {model}, {os.cpu_count()} cores, kernels: {'AVX2' if 'avx2' in flags else 'portable'}")
 ratio_keys = ("ratio", "vs_", "x_memcpy")
 for bench in benches:
     data = json.load(open(f"{folder}/{bench}.json"))

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "acq/Avx2Kernels.h"
 #include "acq/RegroupKernel.h"
 #include "acq/UnalignedAccess.h"
 
@@ -23,6 +24,11 @@ uint64_t StackBytes(const StackShape& shape, uint32_t frames) {
 
 bool RegroupFrames(const void* src, size_t srcBytes, void* dst, size_t dstBytes, const StackShape& shape,
                    uint32_t frames) {
+  return RegroupFrames(BestSimdLevel(), src, srcBytes, dst, dstBytes, shape, frames);
+}
+
+bool RegroupFrames(SimdLevel level, const void* src, size_t srcBytes, void* dst, size_t dstBytes,
+                   const StackShape& shape, uint32_t frames) {
   const uint64_t bytes = StackBytes(shape, frames);
   if (!src || !dst || !Fits(bytes, srcBytes) || !Fits(bytes, dstBytes)) return false;
   if (bytes == 0) return true;
@@ -38,9 +44,9 @@ bool RegroupFrames(const void* src, size_t srcBytes, void* dst, size_t dstBytes,
   // r * groups + g), so the pass walks them flat.
   const size_t frameBytes = groupCount * 3 * shape.elementBytes;
   switch (shape.elementBytes) {
-    case 4: RegroupGroups<4>(in, out, frames, frameBytes, groupCount, true); return true;
-    case 2: RegroupGroups<2>(in, out, frames, frameBytes, groupCount, true); return true;
-    case 1: RegroupGroups<1>(in, out, frames, frameBytes, groupCount, true); return true;
+    case 4: RegroupGroupsOn<4>(level, in, out, frames, frameBytes, groupCount, true); return true;
+    case 2: RegroupGroupsOn<2>(level, in, out, frames, frameBytes, groupCount, true); return true;
+    case 1: RegroupGroupsOn<1>(level, in, out, frames, frameBytes, groupCount, true); return true;
     default: return false;
   }
 }
@@ -88,12 +94,22 @@ inline void StoreTripleWide(uint8_t* out, uint16_t position, const uint8_t* valu
 // overwritten next. The very last triple of the image is stored exactly.
 // kFixedWidth: the window width when known at compile time (0: use w). A
 // single-sample window is common enough to get its own unrolled copy.
+// With AVX2 whole runs are written in exact blocks of four triples (windows of
+// at least four samples). The last group of the image stays portable: the
+// blocks read past a group's end.
 template <uint32_t kPixels, uint32_t kFixedWidth>
-const uint8_t* ExpandGroup(const uint8_t* in, uint8_t* out, uint32_t runtimeWidth, uint16_t back, bool lastOfImage) {
+const uint8_t* ExpandGroup(SimdLevel level, const uint8_t* in, uint8_t* out, uint32_t runtimeWidth, uint16_t back,
+                           bool lastOfImage) {
   const uint32_t w = kFixedWidth ? kFixedWidth : runtimeWidth;
   const uint8_t* samples = in + 2 * kPixels;
+  const size_t samplesBytes = size_t{w} * 4 * kPixels;
+  uint16_t positions[kPixels];
+  for (uint32_t q = 0; q < kPixels; ++q) positions[q] = static_cast<uint16_t>(LoadU16(in + 2 * q) - back);
+  if (kFixedWidth == 0 && level == SimdLevel::kAvx2 && !lastOfImage &&
+      ExpandBlocksAvx2(samples, kPixels, w, positions, out))
+    return samples + samplesBytes;
   for (uint32_t q = 0; q < kPixels; ++q, out += size_t{w} * 6) {
-    uint16_t position = static_cast<uint16_t>(LoadU16(in + 2 * q) - back);
+    uint16_t position = positions[q];
     const uint8_t* values = samples + 4 * q;
     uint8_t* triple = out;
     const uint32_t wide = lastOfImage && q + 1 == kPixels ? w - 1 : w;
@@ -106,7 +122,7 @@ const uint8_t* ExpandGroup(const uint8_t* in, uint8_t* out, uint32_t runtimeWidt
       std::memcpy(triple + 2, values, 4);
     }
   }
-  return samples + size_t{w} * 4 * kPixels;
+  return samples + samplesBytes;
 }
 
 }  // namespace
@@ -123,16 +139,23 @@ uint64_t ExpandedWindowBytes(uint32_t halfWindow) {
 namespace {
 
 template <uint32_t kFixedWidth>
-void ExpandRows(const uint8_t* in, uint8_t* out, uint32_t w, uint16_t back) {
+void ExpandRows(SimdLevel level, const uint8_t* in, uint8_t* out, uint32_t w, uint16_t back) {
   const size_t pixelBytes = size_t{w} * 6;
   // A row: two pixels at each edge, 92 groups of three in between.
   constexpr uint32_t kInnerGroups = (kWindowColumns - 4) / 3;
   for (uint32_t row = 0; row < kWindowRows; ++row) {
-    in = ExpandGroup<2, kFixedWidth>(in, out, w, back, false);
+    in = ExpandGroup<2, kFixedWidth>(level, in, out, w, back, false);
     out += 2 * pixelBytes;
-    for (uint32_t g = 0; g < kInnerGroups; ++g, out += 3 * pixelBytes)
-      in = ExpandGroup<3, kFixedWidth>(in, out, w, back, false);
-    in = ExpandGroup<2, kFixedWidth>(in, out, w, back, row + 1 == kWindowRows);
+    uint32_t g = 0;
+    // A single sample has no position offset (H = 0): its groups are permutations.
+    if (kFixedWidth == 1 && level == SimdLevel::kAvx2) {
+      in = ExpandSingleSampleGroupsAvx2(in, out, kInnerGroups);
+      out += kInnerGroups * 3 * pixelBytes;
+      g = kInnerGroups;
+    }
+    for (; g < kInnerGroups; ++g, out += 3 * pixelBytes)
+      in = ExpandGroup<3, kFixedWidth>(level, in, out, w, back, false);
+    in = ExpandGroup<2, kFixedWidth>(level, in, out, w, back, row + 1 == kWindowRows);
     out += 2 * pixelBytes;
   }
 }
@@ -140,6 +163,11 @@ void ExpandRows(const uint8_t* in, uint8_t* out, uint32_t w, uint16_t back) {
 }  // namespace
 
 bool ExpandWindow(const void* src, size_t srcBytes, void* dst, size_t dstBytes, uint32_t halfWindow) {
+  return ExpandWindow(BestSimdLevel(), src, srcBytes, dst, dstBytes, halfWindow);
+}
+
+bool ExpandWindow(SimdLevel level, const void* src, size_t srcBytes, void* dst, size_t dstBytes,
+                  uint32_t halfWindow) {
   if (!src || !dst || !Fits(CompactWindowBytes(halfWindow), srcBytes) ||
       !Fits(ExpandedWindowBytes(halfWindow), dstBytes))
     return false;
@@ -147,8 +175,8 @@ bool ExpandWindow(const void* src, size_t srcBytes, void* dst, size_t dstBytes, 
   const uint16_t back = static_cast<uint16_t>(kPositionStep * std::min<uint32_t>(halfWindow, 10));
   const auto* in = static_cast<const uint8_t*>(src);
   auto* out = static_cast<uint8_t*>(dst);
-  if (w == 1) ExpandRows<1>(in, out, w, back);
-  else ExpandRows<0>(in, out, w, back);
+  if (w == 1) ExpandRows<1>(level, in, out, w, back);
+  else ExpandRows<0>(level, in, out, w, back);
   return true;
 }
 
@@ -166,9 +194,13 @@ inline void AddSurfaceOffsetsScalar(uint8_t* data, const uint8_t* offsets, size_
 }  // namespace
 
 void AddSurfaceOffsets(void* data, const void* offsets, size_t words) {
+  AddSurfaceOffsets(BestSimdLevel(), data, offsets, words);
+}
+
+void AddSurfaceOffsets(SimdLevel level, void* data, const void* offsets, size_t words) {
   auto* d = static_cast<uint8_t*>(data);
   const auto* o = static_cast<const uint8_t*>(offsets);
-  size_t i = 0;
+  size_t i = level == SimdLevel::kAvx2 ? AddSurfaceOffsetsAvx2(d, o, words) : 0;
 #if defined(__SSE2__)
   // Eight words at a time: a saturating add, kept only in the odd lanes whose
   // word is non-zero.

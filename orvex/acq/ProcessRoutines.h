@@ -3,12 +3,18 @@
 // the source holds what it reads and the destination what it writes; when
 // either is short it returns false and touches nothing.
 //
+// Each routine runs on the widest kernel the processor has; the overloads that
+// take a SimdLevel run the one named (the level must be one the processor
+// runs), so that tests can compare the kernels.
+//
 // Pointers carry no alignment promise (application buffers may start anywhere);
 // source and destination must not overlap.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+
+#include "acq/SimdLevel.h"
 
 namespace orvex {
 
@@ -29,6 +35,8 @@ uint64_t StackBytes(const StackShape& shape, uint32_t frames);
 // Sensor order (row, group, frame, three elements) into frame-major images.
 bool RegroupFrames(const void* src, size_t srcBytes, void* dst, size_t dstBytes, const StackShape& shape,
                    uint32_t frames);
+bool RegroupFrames(SimdLevel level, const void* src, size_t srcBytes, void* dst, size_t dstBytes,
+                   const StackShape& shape, uint32_t frames);
 
 // A16Z16 images: 280 x 292 pixels of two u16, and the same with the centre cross.
 constexpr uint32_t kA16Z16Columns = 280;
@@ -52,10 +60,13 @@ bool WidenCentreCross(const void* src, size_t srcBytes, void* dst, size_t dstByt
 uint64_t CompactWindowBytes(uint32_t halfWindow);
 uint64_t ExpandedWindowBytes(uint32_t halfWindow);
 bool ExpandWindow(const void* src, size_t srcBytes, void* dst, size_t dstBytes, uint32_t halfWindow);
+bool ExpandWindow(SimdLevel level, const void* src, size_t srcBytes, void* dst, size_t dstBytes,
+                  uint32_t halfWindow);
 
 // Adds offsets to the non-zero surface words (odd word indices) of A16Z16 data,
 // saturating at 65535. words counts u16 in both arrays.
 void AddSurfaceOffsets(void* data, const void* offsets, size_t words);
+void AddSurfaceOffsets(SimdLevel level, void* data, const void* offsets, size_t words);
 
 // Intensity planes: dark-corrected, high-dynamic-range f32 planes of 300 x 300.
 struct IntensityParams {
@@ -68,5 +79,7 @@ float ExposureFactor(uint32_t expRatio);
 // N < D + 3); see docs/processing.md.
 bool IntensityFramesUsable(uint32_t frames, uint32_t darkFrames);
 bool ComputeIntensity(const void* src, size_t srcBytes, void* dst, size_t dstBytes, const IntensityParams& params);
+bool ComputeIntensity(SimdLevel level, const void* src, size_t srcBytes, void* dst, size_t dstBytes,
+                      const IntensityParams& params);
 
 }  // namespace orvex

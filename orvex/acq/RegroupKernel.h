@@ -10,6 +10,8 @@
 #include <emmintrin.h>
 #endif
 
+#include "acq/RegroupAvx2.h"
+#include "acq/SimdLevel.h"
 #include "acq/UnalignedAccess.h"
 
 static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__, "the raw data and the word merging are little-endian");
@@ -84,6 +86,21 @@ inline const uint8_t* RegroupGroups(const uint8_t* src, uint8_t* dst, uint32_t f
   if (wideEnd < count)
     for (uint32_t f = 0; f < frames; ++f, src += kChunk, dst += frameBytes) std::memcpy(dst, src, kChunk);
   return src;
+}
+
+// RegroupGroups on the kernel of `level`: whole AVX2 steps first, then the
+// rest (at least the last group, which the steps' wide reads must not pass)
+// by the portable copy.
+template <size_t kElem>
+inline const uint8_t* RegroupGroupsOn(SimdLevel level, const uint8_t* src, uint8_t* dst, uint32_t frames,
+                                      size_t frameBytes, size_t count, bool exactLast) {
+  if (level == SimdLevel::kAvx2) {
+    const size_t done = RegroupGroupsAvx2(kElem, src, dst, frames, frameBytes, count);
+    src += done * frames * 3 * kElem;
+    dst += done * 3 * kElem;
+    count -= done;
+  }
+  return RegroupGroups<kElem>(src, dst, frames, frameBytes, count, exactLast);
 }
 
 }  // namespace orvex

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cstring>
 #include <vector>
 
@@ -115,6 +116,28 @@ TEST_F(AssignRawDataTest, WindowSamplesBecomePlanarComponents) {
   for (uint16_t c = 0; c < 3; ++c)
     for (uint16_t frame = 0; frame < 3; ++frame)
       for (uint16_t x = 0; x < 2; ++x) EXPECT_EQ(s[x + 2 * (frame + 3 * c)], 100 * x + 10 * frame + c);
+}
+
+TEST_F(AssignRawDataTest, PlanarLayoutHoldsForBlockedAndOddShapesAndRefilledRecords) {
+  SetCamMode(5);
+  Record raw;
+  // Pixel and channel counts on either side of the 8 x 8 blocks; the same
+  // record refilled with the same size (its block is reused) and other sizes.
+  for (auto [frames, w, h] : std::vector<std::array<uint16_t, 3>>{{7, 13, 3}, {7, 13, 3}, {1, 2, 1}, {21, 40, 8}, {3, 5, 1}}) {
+    SCOPED_TRACE(testing::Message() << frames << " frames, " << w << " x " << h);
+    const size_t pixels = size_t{w} * h;
+    std::vector<uint16_t> words;
+    for (size_t pixel = 0; pixel < pixels; ++pixel)
+      for (uint16_t frame = 0; frame < frames; ++frame)
+        for (uint16_t c = 0; c < 3; ++c) words.push_back(static_cast<uint16_t>(100 * pixel + 10 * frame + c + w));
+    ASSERT_EQ(Assign(words, {3, frames, w, h}, raw.get()), 0);
+    const std::vector<uint16_t> s = Samples(raw);
+    ASSERT_EQ(s.size(), words.size());
+    for (uint16_t c = 0; c < 3; ++c)
+      for (uint16_t frame = 0; frame < frames; ++frame)
+        for (size_t x = 0; x < pixels; ++x)
+          ASSERT_EQ(s[x + pixels * (frame + frames * c)], static_cast<uint16_t>(100 * x + 10 * frame + c + w));
+  }
 }
 
 TEST_F(AssignRawDataTest, UnsupportedCamModeKeepsHeaderAndRegisters) {

@@ -1,0 +1,131 @@
+#include "acq/Avx2Kernels.h"
+
+#if defined(__x86_64__) && defined(__GNUC__)
+#include <immintrin.h>
+
+#include <algorithm>
+
+// No FMA: a fused multiply-add would round once where the portable kernel
+// rounds twice.
+#define ORVEX_AVX2 __attribute__((target("avx2")))
+
+namespace orvex {
+namespace {
+
+ORVEX_AVX2 inline __m256i LoadWords(const uint8_t* p) { return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p)); }
+ORVEX_AVX2 inline __m256 FirstWords(__m256i v) {
+  return _mm256_cvtepi32_ps(_mm256_and_si256(v, _mm256_set1_epi32(0xFFFF)));
+}
+ORVEX_AVX2 inline __m256 SecondWords(__m256i v) { return _mm256_cvtepi32_ps(_mm256_srli_epi32(v, 16)); }
+ORVEX_AVX2 inline void StorePlane(uint8_t* p, __m256 v) { _mm256_storeu_ps(reinterpret_cast<float*>(p), v); }
+
+ORVEX_AVX2 void EightPixelPlanes(uint8_t* at, size_t frameBytes, const IntensityParams& p) {
+  const uint32_t n = p.frames, d = p.darkFrames;
+  auto frame = [&](uint32_t f) { return at + size_t{f} * frameBytes; };
+  __m256 sum0 = _mm256_setzero_ps(), sum1 = _mm256_setzero_ps();
+  for (uint32_t f = 1; f < d; ++f) {
+    __m256i v = LoadWords(frame(f));
+    sum0 = _mm256_add_ps(sum0, FirstWords(v));
+    sum1 = _mm256_add_ps(sum1, SecondWords(v));
+  }
+  const __m256 divisor = _mm256_set1_ps(static_cast<float>(d - 1));
+  const __m256 dark0 = _mm256_div_ps(sum0, divisor), dark1 = _mm256_div_ps(sum1, divisor);
+  const __m256i reference = LoadWords(frame(d + 1));
+  StorePlane(at, _mm256_sub_ps(FirstWords(reference), dark0));
+  StorePlane(frame(1), _mm256_sub_ps(SecondWords(reference), dark1));
+  const __m256 threshold = _mm256_set1_ps(300.0f), factor = _mm256_set1_ps(p.factor);
+  const __m256 zero = _mm256_setzero_ps();
+  for (uint32_t plane = 2; plane + d + 2 <= n; ++plane) {
+    __m256i v = LoadWords(frame(plane + d - 1));
+    __m256 value = _mm256_sub_ps(FirstWords(v), dark0);
+    __m256 scaled = _mm256_mul_ps(_mm256_sub_ps(SecondWords(v), dark1), factor);
+    value = _mm256_blendv_ps(value, scaled, _mm256_cmp_ps(value, threshold, _CMP_GT_OQ));
+    value = _mm256_andnot_ps(_mm256_cmp_ps(value, zero, _CMP_LT_OQ), value);
+    StorePlane(frame(plane), value);
+  }
+  StorePlane(frame(n - 2), dark1);
+  StorePlane(frame(n - 1), dark0);
+}
+
+}  // namespace
+
+ORVEX_AVX2 size_t RowPlanesAvx2(uint8_t* row, size_t rowBytes, size_t frameBytes, const IntensityParams& params) {
+  size_t x = 0;
+  for (; x + 32 <= rowBytes; x += 32) EightPixelPlanes(row + x, frameBytes, params);
+  return x;
+}
+
+ORVEX_AVX2 bool ExpandBlocksAvx2(const uint8_t* samples, uint32_t pixels, uint32_t w, const uint16_t* positions,
+                                 uint8_t* out) {
+  // Triples (position, two words) of four samples are 24 bytes: the words of
+  // sample k go to bytes 6k + 2 .. 6k + 5, the positions to 6k, 6k + 1.
+  const __m128i wordsLow = _mm_setr_epi8(-1, -1, 0, 1, 2, 3, -1, -1, 4, 5, 6, 7, -1, -1, 8, 9);
+  const __m128i positionsLow = _mm_setr_epi8(0, 1, -1, -1, -1, -1, 2, 3, -1, -1, -1, -1, 4, 5, -1, -1);
+  const __m128i wordsHigh = _mm_setr_epi8(10, 11, -1, -1, 12, 13, 14, 15, -1, -1, -1, -1, -1, -1, -1, -1);
+  const __m128i positionsHigh = _mm_setr_epi8(-1, -1, 6, 7, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1);
+  const __m128i steps = _mm_setr_epi16(0, 32, 64, 96, 0, 0, 0, 0);
+  const size_t row = 4 * size_t{pixels}, run = 6 * size_t{w};
+  if (w < 4) return false;
+  // Blocks start every four samples; the last starts four before the end and
+  // may overlap the one before it (the same values are written twice).
+  for (uint32_t first = 0;; first = std::min(first + 4, w - 4)) {
+    // Four sample rows (one dword per pixel) turned into one vector per pixel.
+    const uint8_t* at = samples + first * row;
+    __m128i r[4];
+    for (int k = 0; k < 4; ++k) r[k] = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at + k * row));
+    const __m128i t0 = _mm_unpacklo_epi32(r[0], r[1]), t1 = _mm_unpackhi_epi32(r[0], r[1]);
+    const __m128i t2 = _mm_unpacklo_epi32(r[2], r[3]), t3 = _mm_unpackhi_epi32(r[2], r[3]);
+    const __m128i perPixel[3] = {_mm_unpacklo_epi64(t0, t2), _mm_unpackhi_epi64(t0, t2), _mm_unpacklo_epi64(t1, t3)};
+    for (uint32_t q = 0; q < pixels; ++q) {
+      const __m128i position = _mm_add_epi16(_mm_set1_epi16(static_cast<short>(positions[q] + 32 * first)), steps);
+      const __m128i low = _mm_or_si128(_mm_shuffle_epi8(perPixel[q], wordsLow), _mm_shuffle_epi8(position, positionsLow));
+      const __m128i high =
+          _mm_or_si128(_mm_shuffle_epi8(perPixel[q], wordsHigh), _mm_shuffle_epi8(position, positionsHigh));
+      uint8_t* triple = out + q * run + 6 * size_t{first};
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(triple), low);
+      _mm_storel_epi64(reinterpret_cast<__m128i*>(triple + 16), high);
+    }
+    if (first + 4 == w) break;
+  }
+  return true;
+}
+
+ORVEX_AVX2 const uint8_t* ExpandSingleSampleGroupsAvx2(const uint8_t* in, uint8_t* out, size_t groups) {
+  // Bytes p0 p1 p2 d0 d1 d2 (p: 2, d: 4 bytes) into p0 d0 p1 d1 p2 d2.
+  const __m128i order = _mm_setr_epi8(0, 1, 6, 7, 8, 9, 2, 3, 10, 11, 12, 13, 4, 5, 14, 15);
+  for (size_t g = 0; g < groups; ++g, in += 18, out += 18) {
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out),
+                     _mm_shuffle_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(in)), order));
+    __builtin_memcpy(out + 16, in + 16, 2);
+  }
+  return in;
+}
+
+ORVEX_AVX2 size_t AddSurfaceOffsetsAvx2(uint8_t* data, const uint8_t* offsets, size_t words) {
+  // A saturating add, kept only in the odd lanes whose word is non-zero.
+  const __m256i evenLanes = _mm256_set1_epi32(0x0000FFFF);
+  const __m256i zero = _mm256_setzero_si256();
+  size_t i = 0;
+  for (; i + 16 <= words; i += 16) {
+    __m256i word = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(data + 2 * i));
+    __m256i sum = _mm256_adds_epu16(word, _mm256_loadu_si256(reinterpret_cast<const __m256i*>(offsets + 2 * i)));
+    __m256i keep = _mm256_or_si256(_mm256_cmpeq_epi16(word, zero), evenLanes);
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(data + 2 * i), _mm256_blendv_epi8(sum, word, keep));
+  }
+  return i;
+}
+
+}  // namespace orvex
+
+#else
+
+namespace orvex {
+
+size_t RowPlanesAvx2(uint8_t*, size_t, size_t, const IntensityParams&) { return 0; }
+size_t AddSurfaceOffsetsAvx2(uint8_t*, const uint8_t*, size_t) { return 0; }
+bool ExpandBlocksAvx2(const uint8_t*, uint32_t, uint32_t, const uint16_t*, uint8_t*) { return false; }
+const uint8_t* ExpandSingleSampleGroupsAvx2(const uint8_t* in, uint8_t*, size_t) { return in; }
+
+}  // namespace orvex
+
+#endif

@@ -1,0 +1,34 @@
+// AVX2 kernels of the intensity and offset routines. Each does the leading part
+// of its work that fills whole vectors and returns how far it got; the caller
+// finishes portably. Only for processors with AVX2 (BestSimdLevel).
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "acq/ProcessRoutines.h"
+
+namespace orvex {
+
+// Intensity planes of the pixels of one row (see IntensityRoutine.cpp), eight
+// at a time, lane by lane the operations of the portable kernel. Returns the
+// bytes of the row done.
+size_t RowPlanesAvx2(uint8_t* row, size_t rowBytes, size_t frameBytes, const IntensityParams& params);
+
+// Window expansion of one group of `pixels` (2 or 3) pixels: for each pixel q
+// its run of w triples at out + q * 6 * w, four samples at a time, the
+// position of the first being positions[q]. False (nothing written) for
+// windows narrower than four samples. Reads up to 8 bytes past the group's
+// samples.
+bool ExpandBlocksAvx2(const uint8_t* samples, uint32_t pixels, uint32_t w, const uint16_t* positions, uint8_t* out);
+
+// Window expansion with a single sample (H = 0) of `groups` consecutive groups
+// of three pixels: each 18-byte group (three start words, three sample pairs)
+// becomes its three triples, a permutation of its bytes. Returns the position
+// behind the groups in the source; the destination advances by the same.
+const uint8_t* ExpandSingleSampleGroupsAvx2(const uint8_t* in, uint8_t* out, size_t groups);
+
+// AddSurfaceOffsets on the first words, sixteen at a time; returns the words done.
+size_t AddSurfaceOffsetsAvx2(uint8_t* data, const uint8_t* offsets, size_t words);
+
+}  // namespace orvex

@@ -1,0 +1,18 @@
+#include "acq/SimdLevel.h"
+
+namespace orvex {
+
+SimdLevel BestSimdLevel() {
+#if defined(__x86_64__) && defined(__GNUC__)
+  // The check includes the operating system's support of the wide registers.
+  static const SimdLevel level = [] {
+    __builtin_cpu_init();  // in case the first call comes from a static constructor
+    return __builtin_cpu_supports("avx2") ? SimdLevel::kAvx2 : SimdLevel::kPortable;
+  }();
+  return level;
+#else
+  return SimdLevel::kPortable;
+#endif
+}
+
+}  // namespace orvex

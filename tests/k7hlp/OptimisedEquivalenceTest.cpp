@@ -1,0 +1,210 @@
+// The per-image operations against plain implementations of the same
+// arithmetic (sorting medians, per-pixel index maps, binary searches), on
+// random images of odd sizes with NaN and infinite samples. Results must be
+// equal as floats (NaN where the reference has NaN).
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <limits>
+#include <random>
+#include <vector>
+
+#include "K7Hlp.h"
+#include "Median.h"
+#include "TestRecords.h"
+#include "ZTagTable.h"
+
+using k7hlp_test::MakeSurface;
+using k7hlp_test::Record;
+
+namespace {
+
+constexpr float kNaN = std::numeric_limits<float>::quiet_NaN();
+constexpr float kInf = std::numeric_limits<float>::infinity();
+
+bool Same(float a, float b) { return a == b || (std::isnan(a) && std::isnan(b)); }
+
+::testing::AssertionResult SameImage(const std::vector<float>& got, const std::vector<float>& expected) {
+  if (got.size() != expected.size()) return ::testing::AssertionFailure() << "size " << got.size();
+  for (size_t i = 0; i < got.size(); ++i)
+    if (!Same(got[i], expected[i]))
+      return ::testing::AssertionFailure() << "at " << i << ": " << got[i] << " instead of " << expected[i];
+  return ::testing::AssertionSuccess();
+}
+
+// NaN after every number, as the library orders them.
+bool Before(float a, float b) { return a < b || (!std::isnan(a) && std::isnan(b)); }
+
+float SortedMedian(std::vector<float> v) {
+  std::sort(v.begin(), v.end(), Before);
+  const size_t n = v.size();
+  return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
+}
+
+std::vector<float> RandomImage(size_t n, uint32_t seed, float spread, float specials) {
+  std::mt19937 rng(seed);
+  std::uniform_real_distribution<float> value(-spread, spread), chance(0.0f, 1.0f);
+  const float special[] = {kNaN, kInf, -kInf, 0.0f, -0.0f};
+  std::vector<float> v(n);
+  for (size_t i = 0; i < n; ++i)
+    v[i] = chance(rng) < specials ? special[rng() % 5] : std::round(value(rng) * 8.0f) / 8.0f + 0.01f * (i % 7);
+  return v;
+}
+
+std::vector<float> ReferenceLeveling(const std::vector<float>& s, size_t w, size_t h) {
+  std::vector<float> sx, sy, out(w * h);
+  for (size_t x = 0; x + 50 < w; ++x)
+    for (size_t y = 0; y + 50 < h; ++y) {
+      sx.push_back(s[x + w * y] - s[x + 50 + w * y]);
+      sy.push_back(s[x + w * y] - s[x + w * (y + 50)]);
+    }
+  const float mx = SortedMedian(sx) / 50.0f, my = SortedMedian(sy) / 50.0f;
+  for (size_t y = 0; y < h; ++y)
+    for (size_t x = 0; x < w; ++x) out[x + w * y] = s[x + w * y] + mx * static_cast<float>(x) + my * static_cast<float>(y);
+  return out;
+}
+
+std::vector<float> ReferenceCross(const std::vector<float>& s, size_t w, size_t h) {
+  const size_t wo = w + 1, ho = h + 1, cx = w / 2, cy = h / 2;
+  std::vector<float> o(wo * ho);
+  for (size_t y = 0; y < h; ++y)
+    for (size_t x = 0; x < w; ++x) o[(x + (x >= cx)) + wo * (y + (y >= cy))] = s[x + w * y];
+  for (size_t y = 0; y < ho; ++y) o[cx + wo * y] = (o[cx - 1 + wo * y] + o[cx + 1 + wo * y]) * 0.5f;
+  for (size_t x = 0; x < wo; ++x) o[x + wo * cy] = (o[x + wo * (cy - 1)] + o[x + wo * (cy + 1)]) * 0.5f;
+  return o;
+}
+
+std::vector<float> ReferenceCounterPositions(const std::vector<float>& surface, const std::vector<float>& table) {
+  std::vector<float> out;
+  for (float m : surface) {
+    const float lo = std::floor(m), hi = std::ceil(m);
+    const size_t l = static_cast<size_t>(lo), h = static_cast<size_t>(hi);
+    out.push_back(l == h ? table[l] : (m - hi) * (table[h] - table[l]) / (hi - lo) + table[h]);
+  }
+  return out;
+}
+
+// Status and image of table scaling done with a binary search per pixel.
+int ReferenceTableScaling(const std::vector<float>& surface, std::vector<k7hlp::zTagItem> t, float frmDur,
+                          std::vector<float>* out) {
+  for (auto& item : t) item.x = item.x / (frmDur / 70000);
+  for (float c : surface) {
+    auto above = std::upper_bound(t.begin(), t.end(), c, [](float v, const k7hlp::zTagItem& i) { return v < i.x; });
+    size_t k = static_cast<size_t>(above - t.begin());
+    if (k == 0) k = 1;
+    if (k == t.size()) k = t.size() - 2;
+    if (t[k].x == t[k - 1].x) return -13;
+    out->push_back((t[k].z - t[k - 1].z) / (t[k].x - t[k - 1].x) * (c - t[k].x) + t[k].z);
+  }
+  return 0;
+}
+
+}  // namespace
+
+TEST(OptimisedEquivalenceTest, MedianEqualsTheSortedMedian) {
+  const float specials[] = {0.0f, 0.02f, 0.3f};
+  for (size_t n : {size_t{1}, size_t{2}, size_t{3}, size_t{4}, size_t{101}, size_t{1000}, size_t{55660}}) {
+    for (float share : specials) {
+      for (float spread : {2.0f, 1e6f}) {
+        const std::vector<float> v = RandomImage(n, static_cast<uint32_t>(n * 7 + share * 100), spread, share);
+        SCOPED_TRACE(testing::Message() << "n " << n << " specials " << share << " spread " << spread);
+        EXPECT_TRUE(Same(k7hlp::Median(v), SortedMedian(v)));
+      }
+    }
+  }
+  EXPECT_EQ(k7hlp::Median(std::vector<float>(999, -0.0f)), 0.0f);
+  EXPECT_TRUE(std::isnan(k7hlp::Median(std::vector<float>{kInf, -kInf}))) << "the mean of -inf and inf";
+}
+
+TEST(OptimisedEquivalenceTest, LevelingEqualsTheColumnWiseSortingImplementation) {
+  for (auto [w, h] : std::vector<std::pair<uint32_t, uint32_t>>{{51, 51}, {53, 97}, {131, 60}, {280, 292}}) {
+    for (float specials : {0.0f, 0.01f}) {
+      SCOPED_TRACE(testing::Message() << w << " x " << h << " specials " << specials);
+      std::vector<float> image = RandomImage(size_t{w} * h, w * h, 4.0f, specials);
+      for (size_t i = 0; i < image.size(); ++i) image[i] += 0.25f * (i % w) - 0.125f * (i / w);  // a tilt
+      Record in, out;
+      MakeSurface(in, w, h, image);
+      ASSERT_EQ(K7Hlp_leveling(in.get(), out.get(), 0, nullptr), 0);
+      EXPECT_TRUE(SameImage(out.floats(), ReferenceLeveling(image, w, h)));
+    }
+  }
+}
+
+TEST(OptimisedEquivalenceTest, CrossInsertionEqualsThePixelByPixelMap) {
+  for (auto [w, h] : std::vector<std::pair<uint32_t, uint32_t>>{{2, 2}, {3, 5}, {7, 4}, {281, 2}, {280, 292}}) {
+    SCOPED_TRACE(testing::Message() << w << " x " << h);
+    const std::vector<float> image = RandomImage(size_t{w} * h, w + h, 100.0f, 0.05f);
+    Record in, out;
+    MakeSurface(in, w, h, image, 5);
+    ASSERT_EQ(K7Hlp_interpolateCross(in.get(), out.get(), 0), 0);
+    EXPECT_TRUE(SameImage(out.floats(), ReferenceCross(image, w, h)));
+  }
+}
+
+TEST(OptimisedEquivalenceTest, CounterScalingEqualsFloorAndCeilInterpolationBitForBit) {
+  Record in, out;
+  const uint32_t w = 67, h = 13;
+  std::mt19937 rng(5);
+  std::uniform_real_distribution<float> frame(0.0f, 299.0f);
+  std::vector<float> surface(w * h);
+  for (size_t i = 0; i < surface.size(); ++i) surface[i] = i % 5 == 0 ? std::round(frame(rng)) : frame(rng);
+  surface[0] = 0.0f;
+  surface[1] = 299.0f;
+  MakeSurface(in, w, h, surface);
+  uint8_t* header = static_cast<uint8_t*>(in->header);
+  const uint16_t frames = 300;
+  std::memcpy(header + 2040, &frames, 2);
+  for (uint16_t i = 0; i < frames; ++i) {
+    const uint16_t count = static_cast<uint16_t>(64000 + 37 * i);  // wraps through 65535
+    std::memcpy(header + 32 + 2 * i, &count, 2);
+  }
+  uint32_t scale = 3000;
+  testing::internal::CaptureStdout();
+  ASSERT_EQ(K7Hlp_scaleSurface(in.get(), out.get(), K7Hlp_scaleCounter, &scale), 0);
+  testing::internal::GetCapturedStdout();
+  std::vector<float> table(frames);
+  std::memcpy(table.data(), static_cast<const uint8_t*>(out->header) + 2048, frames * sizeof(float));
+  const std::vector<float> expected = ReferenceCounterPositions(surface, table);
+  const std::vector<float> got = out.floats();
+  ASSERT_EQ(got.size(), expected.size());
+  EXPECT_EQ(std::memcmp(got.data(), expected.data(), got.size() * sizeof(float)), 0);
+}
+
+TEST(OptimisedEquivalenceTest, TableScalingEqualsTheBinarySearchForOrderedAndUnorderedTables) {
+  const uint32_t w = 41, h = 23;
+  std::vector<float> surface = RandomImage(size_t{w} * h, 9, 150.0f, 0.0f);
+  for (float& v : surface) v += 150.0f;  // mostly inside the table, some beyond either end
+  surface[3] = kNaN;
+  surface[4] = kInf;
+  surface[5] = -kInf;
+  surface[6] = 0.0f;
+  std::vector<std::vector<k7hlp::zTagItem>> tables(3);
+  for (int i = 0; i < 400; ++i) tables[0].push_back({i * 0.7f, -(i * 0.5f + (i % 3) * 0.01f)});
+  tables[1] = tables[0];
+  std::swap(tables[1][17], tables[1][18]);  // not ordered: the binary search decides
+  tables[2] = tables[0];
+  tables[2][200].x = tables[2][199].x;  // a segment without width
+  for (size_t t = 0; t < tables.size(); ++t) {
+    SCOPED_TRACE(testing::Message() << "table " << t);
+    zTagHdl handle;
+    for (const auto& item : tables[t]) {
+      char line[64];
+      std::snprintf(line, sizeof line, "%.9g %.9g", item.x, -item.z);
+      handle.table.ParseLine(line);
+    }
+    Record in, out;
+    MakeSurface(in, w, h, surface);
+    in.setFrmDur(91000);
+    std::vector<float> expected;
+    const int status = ReferenceTableScaling(surface, handle.table.Items(), 91000.0f, &expected);
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(K7Hlp_scaleSurface(in.get(), out.get(), K7Hlp_scaleZTagHandle, &handle), status);
+    testing::internal::GetCapturedStdout();
+    if (status == 0) {
+      EXPECT_TRUE(SameImage(out.floats(), expected));
+    }
+  }
+}

@@ -1,0 +1,181 @@
+// Every processing kernel (portable and, where the processor has it, AVX2)
+// against a plain element-by-element implementation, on random data and on
+// shapes that leave partial vectors and steps. Buffers are sized exactly, so
+// the sanitizer run also catches any read or write past them.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <random>
+#include <vector>
+
+#include "acq/ProcessRoutines.h"
+
+using namespace orvex;
+
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+
+Bytes RandomBytes(size_t n, uint32_t seed) {
+  std::mt19937 rng(seed);
+  Bytes b(n);
+  for (auto& x : b) x = static_cast<uint8_t>(rng());
+  return b;
+}
+
+std::vector<SimdLevel> Levels() {
+  std::vector<SimdLevel> levels{SimdLevel::kPortable};
+  if (BestSimdLevel() == SimdLevel::kAvx2) levels.push_back(SimdLevel::kAvx2);
+  return levels;
+}
+
+const char* Name(SimdLevel level) { return level == SimdLevel::kAvx2 ? "avx2" : "portable"; }
+
+Bytes ReferenceRegroup(const Bytes& src, const StackShape& s, uint32_t frames) {
+  Bytes dst(StackBytes(s, frames));
+  const size_t e = s.elementBytes, columns = 3 * size_t{s.groups};
+  size_t i = 0;
+  for (size_t r = 0; r < s.rows; ++r)
+    for (size_t g = 0; g < s.groups; ++g)
+      for (size_t f = 0; f < frames; ++f)
+        for (size_t k = 0; k < 3; ++k, i += e)
+          std::memcpy(&dst[((f * s.rows + r) * columns + 3 * g + k) * e], &src[i], e);
+  return dst;
+}
+
+uint32_t U32(const Bytes& b, size_t i) {
+  uint32_t v;
+  std::memcpy(&v, &b[4 * i], 4);
+  return v;
+}
+
+// The planes, value by value, from the layout described in IntensityRoutine.cpp.
+Bytes ReferenceIntensity(const Bytes& src, const IntensityParams& p) {
+  Bytes raw = ReferenceRegroup(src, kStack300x300x32, p.frames), out = raw;
+  const size_t pixels = 300 * 300;
+  const uint32_t n = p.frames, d = p.darkFrames;
+  auto put = [&](uint32_t plane, size_t i, float v) { std::memcpy(&out[4 * (plane * pixels + i)], &v, 4); };
+  for (size_t i = 0; i < pixels; ++i) {
+    float sum0 = 0.0f, sum1 = 0.0f;
+    for (uint32_t f = 1; f < d; ++f) {
+      sum0 += static_cast<float>(U32(raw, f * pixels + i) & 0xFFFF);
+      sum1 += static_cast<float>(U32(raw, f * pixels + i) >> 16);
+    }
+    const float dark0 = sum0 / static_cast<float>(d - 1), dark1 = sum1 / static_cast<float>(d - 1);
+    const uint32_t reference = U32(raw, (d + 1) * pixels + i);
+    put(0, i, static_cast<float>(reference & 0xFFFF) - dark0);
+    put(1, i, static_cast<float>(reference >> 16) - dark1);
+    for (uint32_t plane = 2; plane + d + 2 <= n; ++plane) {
+      const uint32_t v = U32(raw, (plane + d - 1) * pixels + i);
+      float value = static_cast<float>(v & 0xFFFF) - dark0;
+      if (value > 300.0f) value = (static_cast<float>(v >> 16) - dark1) * p.factor;
+      if (value < 0.0f) value = 0.0f;
+      put(plane, i, value);
+    }
+    put(n - 2, i, dark1);
+    put(n - 1, i, dark0);
+  }
+  return out;
+}
+
+// Window rows of 280 pixels in groups of 2, 92 x 3 and 2: start words, then
+// per sample one dword per pixel of the group; out triples (start - 32 H + 32 k, dword).
+Bytes ReferenceExpand(const Bytes& src, uint32_t h) {
+  const uint32_t w = 2 * h + 1;
+  Bytes out(ExpandedWindowBytes(h));
+  size_t in = 0, pixel = 0;
+  for (uint32_t row = 0; row < 292; ++row) {
+    for (uint32_t group = 0; group < 94; ++group) {
+      const uint32_t n = group == 0 || group == 93 ? 2 : 3;
+      for (uint32_t q = 0; q < n; ++q, ++pixel) {
+        uint16_t start;
+        std::memcpy(&start, &src[in + 2 * q], 2);
+        for (uint32_t k = 0; k < w; ++k) {
+          const uint16_t position = static_cast<uint16_t>(start - 32 * h + 32 * k);
+          uint8_t* triple = &out[6 * (pixel * w + k)];
+          std::memcpy(triple, &position, 2);
+          std::memcpy(triple + 2, &src[in + 2 * n + 4 * (n * k + q)], 4);
+        }
+      }
+      in += 2 * n + 4 * n * w;
+    }
+  }
+  return out;
+}
+
+}  // namespace
+
+TEST(OptimisedEquivalenceTest, RegroupMatchesTheElementwiseCopyOnEveryKernelAndShape) {
+  // Shapes with partial steps of every element size, a single group, a single
+  // row, the camera's own shapes and the largest frame count a stack uses.
+  const std::vector<std::pair<StackShape, uint32_t>> cases = {
+      {{1, 1, 4}, 2},  {{1, 1, 2}, 5},   {{1, 1, 1}, 3},    {{3, 37, 4}, 7},   {{5, 43, 2}, 3},
+      {{7, 71, 1}, 9}, {{2, 33, 1}, 64}, {{1, 17, 2}, 200}, {kStack300x300x32, 1}, {kStack300x300x32, 32},
+      {kStack282x292x16, 10}, {kStack282x292x8, 32}};
+  for (const auto& [shape, frames] : cases) {
+    const size_t bytes = StackBytes(shape, frames);
+    const Bytes src = RandomBytes(bytes, frames * 131 + shape.groups);
+    const Bytes expected = ReferenceRegroup(src, shape, frames);
+    for (SimdLevel level : Levels()) {
+      SCOPED_TRACE(testing::Message() << Name(level) << " " << shape.rows << "x" << shape.groups << "x"
+                                      << shape.elementBytes << " frames " << frames);
+      Bytes dst(bytes);
+      ASSERT_TRUE(RegroupFrames(level, src.data(), src.size(), dst.data(), dst.size(), shape, frames));
+      EXPECT_TRUE(dst == expected);
+    }
+  }
+}
+
+TEST(OptimisedEquivalenceTest, IntensityPlanesAreBitForBitTheValueByValueResult) {
+  for (auto [frames, dark] : std::vector<std::pair<uint32_t, uint32_t>>{{5, 2}, {8, 3}, {13, 4}, {32, 3}}) {
+    const IntensityParams params{frames, dark, ExposureFactor(frames % 4)};
+    const size_t bytes = StackBytes(kStack300x300x32, frames);
+    Bytes src = RandomBytes(bytes, frames);
+    // Low first words keep both branches of the threshold busy.
+    for (size_t i = 0; i < bytes; i += 4) src[i + 1] &= 0x03;
+    const Bytes expected = ReferenceIntensity(src, params);
+    for (SimdLevel level : Levels()) {
+      SCOPED_TRACE(testing::Message() << Name(level) << " frames " << frames << " dark " << dark);
+      Bytes dst(bytes);
+      ASSERT_TRUE(ComputeIntensity(level, src.data(), src.size(), dst.data(), dst.size(), params));
+      EXPECT_TRUE(dst == expected);
+    }
+  }
+}
+
+TEST(OptimisedEquivalenceTest, SurfaceOffsetsSaturateOnlyNonZeroOddWordsOnEveryKernel) {
+  for (size_t words : {size_t{1}, size_t{2}, size_t{15}, size_t{17}, size_t{33}, size_t{280 * 292 * 2 + 3}}) {
+    Bytes data = RandomBytes(2 * words, static_cast<uint32_t>(words));
+    const Bytes offsets = RandomBytes(2 * words, static_cast<uint32_t>(words) + 1);
+    for (size_t i = 0; i < words; i += 3) data[2 * i] = data[2 * i + 1] = 0;  // zero words stay zero
+    Bytes expected = data;
+    for (size_t i = 1; i < words; i += 2) {
+      uint16_t word, offset;
+      std::memcpy(&word, &expected[2 * i], 2);
+      std::memcpy(&offset, &offsets[2 * i], 2);
+      if (word == 0) continue;
+      const uint32_t sum = uint32_t{word} + offset;
+      const uint16_t result = static_cast<uint16_t>(sum > 0xFFFF ? 0xFFFF : sum);
+      std::memcpy(&expected[2 * i], &result, 2);
+    }
+    for (SimdLevel level : Levels()) {
+      SCOPED_TRACE(testing::Message() << Name(level) << " words " << words);
+      Bytes out = data;
+      AddSurfaceOffsets(level, out.data(), offsets.data(), words);
+      EXPECT_TRUE(out == expected);
+    }
+  }
+}
+
+TEST(OptimisedEquivalenceTest, WindowExpansionMatchesTheTripleByTripleLayoutForEveryWidth) {
+  for (uint32_t h = 0; h <= 10; ++h) {
+    const Bytes src = RandomBytes(CompactWindowBytes(h), h + 17);
+    const Bytes expected = ReferenceExpand(src, h);
+    for (SimdLevel level : Levels()) {
+      SCOPED_TRACE(testing::Message() << Name(level) << " H " << h);
+      Bytes dst(ExpandedWindowBytes(h));
+      ASSERT_TRUE(ExpandWindow(level, src.data(), src.size(), dst.data(), dst.size(), h));
+      EXPECT_TRUE(dst == expected);
+    }
+  }
+}

@@ -62,9 +62,28 @@ unsigned ProblemCount() { return g_problems; }
 
 bool StderrIsTerminal() { return ::isatty(STDERR_FILENO) == 1; }
 
+namespace {
+
+// The library reports no progress while it sends the FPGA configuration and
+// waits for it (seconds), so a terminal user is told what the pause is.
+void ShowOpening(const Options& options, const std::string& openString) {
+  if (g_quiet || !StderrIsTerminal() || options.mode != QV_OPEN_USB) return;
+  std::fprintf(stderr, "\r\033[KOpening \"%s\": FPGA configuration...", openString.c_str());
+  g_progressShown = true;
+}
+
+void EndOpening() {
+  if (g_progressShown) std::fprintf(stderr, "\r\033[K");
+  g_progressShown = false;
+}
+
+}  // namespace
+
 System::System(const Options& options) {
   const std::string openString = options.mode == QV_OPEN_STREAM ? options.openString : options.OpenString();
+  ShowOpening(options, openString);
   if (QV_Open(&handle_, options.mode, openString.c_str()) != 1) handle_ = nullptr;
+  EndOpening();
   if (!handle_) {
     std::fprintf(stderr, "cannot open \"%s\"\n", openString.c_str());
     // Without the download an FPGA that was never configured does not

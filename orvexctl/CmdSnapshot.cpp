@@ -8,6 +8,7 @@
 #include "PngImage.h"
 
 #ifdef ORVEXCTL_WITH_K7HLP
+#include "HelperRecord.h"
 #include "K7Hlp.h"
 
 namespace orvexctl {
@@ -44,28 +45,16 @@ bool ParseSnapshotArgs(const std::vector<std::string>& args, SnapshotArgs* out) 
   return true;
 }
 
-// Owns a K7Hlp_Data record from alloc to free.
-class HelperRecord {
- public:
-  HelperRecord() { K7Hlp_alloc(&data_); }
-  ~HelperRecord() { K7Hlp_free(&data_); }
-  HelperRecord(const HelperRecord&) = delete;
-  HelperRecord& operator=(const HelperRecord&) = delete;
-  K7Hlp_Data* get() { return &data_; }
-
-  FloatImage Image() const {
-    FloatImage image;
-    if (data_.dataType != K7Hlp_dataFloat || !data_.data) return image;
-    image.width = data_.dim[0];
-    image.height = data_.dim[1];
-    const float* values = static_cast<const float*>(data_.data);
-    image.values.assign(values, values + size_t{image.width} * image.height);
-    return image;
-  }
-
- private:
-  K7Hlp_Data data_{};
-};
+FloatImage ImageOf(const HelperRecord& record) {
+  FloatImage image;
+  const K7Hlp_Data& data = *record.get();
+  if (data.dataType != K7Hlp_dataFloat || !data.data) return image;
+  image.width = data.dim[0];
+  image.height = data.dim[1];
+  const float* values = static_cast<const float*>(data.data);
+  image.values.assign(values, values + size_t{image.width} * image.height);
+  return image;
+}
 
 bool WriteImage(const std::string& dir, const char* name, const FloatImage& image) {
   float low = 0, high = 1;
@@ -127,7 +116,7 @@ int CmdSnapshot(const Options& options) {
     std::fprintf(stderr, "surface extraction failed (%d): %s\n", status, K7Hlp_getLastError());
     return kFailed;
   }
-  bool ok = WriteImage(args.dir, "surface", surface.Image()) && WriteImage(args.dir, "amplitude", amplitude.Image());
+  bool ok = WriteImage(args.dir, "surface", ImageOf(surface)) && WriteImage(args.dir, "amplitude", ImageOf(amplitude));
   return ok ? kOk : kFailed;
 }
 

@@ -9,8 +9,9 @@
 
 namespace orvex {
 
-// Records at least this large are worth a second thread: below it starting and
-// joining a thread costs more than half the copy saves.
+// Records at least this large may be split; smaller ones stay on the calling
+// thread, whose whole pass takes well under a millisecond there, so a thread's
+// start and join would eat much of what it saves.
 constexpr size_t kParallelRecordBytes = size_t{8} << 20;
 
 // Highest thread count a system accepts for its processing.

@@ -3,6 +3,8 @@
 //    both timed in every iteration (1.0 means as fast as a plain copy). The
 //    ratio is of the fastest iterations of each, which a busy machine disturbs
 //    least; vs_memcpy_mean is the ratio of the means;
+//  - vs_one_thread: the routine on two threads / the same routine on one,
+//    alternately in every iteration, for the records large enough to be split;
 //  - vs_usb: (acquisition + processing) time / time the raw acquisition takes
 //    on a USB 2.0 high-speed link at 40 MB/s (below 1.0 keeps up with the link).
 // The acquisition is QV_Acquire on an unconnected camera (the pattern source
@@ -105,6 +107,47 @@ void BM_Intensity(benchmark::State& state) {
 }
 BENCHMARK(BM_Intensity)->Arg(8)->Arg(16)->Arg(32)->UseManualTime();
 
+// Times routine(2) and routine(1) (the thread count) alternately in each iteration.
+template <class Routine>
+void AgainstOneThread(benchmark::State& state, size_t bytes, Routine routine) {
+  double twoMin = 1e9, oneMin = 1e9, twoTime = 0, oneTime = 0;
+  for (auto _ : state) {
+    auto t0 = Clock::now();
+    routine(1u);
+    benchmark::ClobberMemory();
+    auto t1 = Clock::now();
+    routine(2u);
+    benchmark::ClobberMemory();
+    auto t2 = Clock::now();
+    oneTime += Seconds(t1 - t0);
+    twoTime += Seconds(t2 - t1);
+    oneMin = std::min(oneMin, Seconds(t1 - t0));
+    twoMin = std::min(twoMin, Seconds(t2 - t1));
+    state.SetIterationTime(Seconds(t2 - t1));
+  }
+  state.counters["vs_one_thread"] = twoMin / oneMin;
+  state.counters["vs_one_thread_mean"] = twoTime / oneTime;
+  state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(bytes));
+}
+
+void BM_RegroupThreads(benchmark::State& state) {
+  const uint32_t frames = static_cast<uint32_t>(state.range(0));
+  const size_t bytes = StackBytes(kStack300x300x32, frames);
+  std::vector<uint8_t> src = Noise(bytes), dst(bytes);
+  AgainstOneThread(state, bytes, [&](uint32_t threads) {
+    RegroupFrames(BestSimdLevel(), src.data(), bytes, dst.data(), bytes, kStack300x300x32, frames, threads);
+  });
+}
+BENCHMARK(BM_RegroupThreads)->Arg(32)->Arg(200)->UseManualTime();
+
+void BM_ExpandWindowThreads(benchmark::State& state) {
+  const uint32_t h = static_cast<uint32_t>(state.range(0));
+  std::vector<uint8_t> src = Noise(CompactWindowBytes(h)), dst(ExpandedWindowBytes(h));
+  AgainstOneThread(state, dst.size(), [&](uint32_t threads) {
+    ExpandWindow(BestSimdLevel(), src.data(), src.size(), dst.data(), dst.size(), h, threads);
+  });
+}
+BENCHMARK(BM_ExpandWindowThreads)->Arg(10)->UseManualTime();
 
 // An unconnected camera: QV_Acquire fills slot 0 from the pattern source.
 QV_Handle OpenBenchSystem(uint8_t camMode, uint8_t frames) {

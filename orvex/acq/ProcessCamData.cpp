@@ -1,8 +1,10 @@
 #include "acq/ProcessCamData.h"
 
+#include <algorithm>
 #include <climits>
 #include <cstring>
 
+#include "acq/ParallelParts.h"
 #include "acq/ProcessRoutines.h"
 #include "core/ExportGuard.h"
 #include "core/Messages.h"
@@ -67,17 +69,24 @@ int32_t ProcessIntensity(const ProcessParams& params, const _CamData& src, _CamD
   return Checked(done, uint64_t{n - d - 3} * dst.size / n, kTooSmall, reason);
 }
 
+// Small records stay on the calling thread: a thread costs more than it saves there.
+uint32_t ThreadsFor(const ProcessParams& params, const _CamData& dst) {
+  return dst.size >= kParallelRecordBytes ? params.threads : 1;
+}
+
 int32_t Regroup(const ProcessParams& params, const _CamData& src, _CamData& dst, const StackShape& shape,
                 const char** reason) {
   ByteRange in = Payload(src), out = Whole(dst);
-  return Checked(RegroupFrames(in.data, in.size, out.data, out.size, shape, params.acq.frames), dst.size,
-                 kTooSmall, reason);
+  bool done = RegroupFrames(BestSimdLevel(), in.data, in.size, out.data, out.size, shape, params.acq.frames,
+                            ThreadsFor(params, dst));
+  return Checked(done, dst.size, kTooSmall, reason);
 }
 
 int32_t Expand(const ProcessParams& params, const _CamData& src, _CamData& dst, const char** reason) {
   ByteRange in = Payload(src), out = Whole(dst);
-  return Checked(ExpandWindow(in.data, in.size, out.data, out.size, params.acq.halfWindow), dst.size, kTooSmall,
-                 reason);
+  bool done = ExpandWindow(BestSimdLevel(), in.data, in.size, out.data, out.size, params.acq.halfWindow,
+                           ThreadsFor(params, dst));
+  return Checked(done, dst.size, kTooSmall, reason);
 }
 
 bool RoutineApplies(uint32_t srcMode, uint32_t dstMode) {
@@ -91,6 +100,7 @@ ProcessParams ReadProcessParams(CPelCam& camera) {
   ProcessParams params;
   params.acq = ReadAcqParams(camera);
   params.expRatio = GetMapValueByName(camera, "SensExpRatio", 0);
+  params.threads = camera.processingThreads;
   return params;
 }
 
@@ -163,5 +173,16 @@ extern "C" QV_API _CamData* QV_ProcessCamData(QV_Handle handle, uint8_t slot, ui
       case 1: return OffsetSlot(*system->camera, slot, argument);
       default: return nullptr;
     }
+  });
+}
+
+extern "C" QV_API int32_t QV_SetProcessingThreads(QV_Handle handle, uint32_t threads) {
+  return Guarded("QV_SetProcessingThreads", int32_t{-1}, [&] {
+    CPelSys* system = CheckHandle(handle);
+    if (!system) return -1;
+    CPelCam& camera = *system->camera;
+    const uint32_t previous = camera.processingThreads;
+    camera.processingThreads = std::min(std::max(threads, 1u), kMaxProcessingThreads);
+    return static_cast<int32_t>(previous);
   });
 }

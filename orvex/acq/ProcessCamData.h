@@ -15,6 +15,7 @@ namespace orvex {
 struct ProcessParams {
   AcqParams acq;         // N, D, H
   uint32_t expRatio = 0; // SensExpRatio
+  uint32_t threads = 1;   // for records of at least kParallelRecordBytes
 };
 ProcessParams ReadProcessParams(CPelCam& camera);
 

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "acq/Avx2Kernels.h"
+#include "acq/ParallelParts.h"
 #include "acq/RegroupKernel.h"
 #include "acq/UnalignedAccess.h"
 
@@ -27,8 +28,31 @@ bool RegroupFrames(const void* src, size_t srcBytes, void* dst, size_t dstBytes,
   return RegroupFrames(BestSimdLevel(), src, srcBytes, dst, dstBytes, shape, frames);
 }
 
+namespace {
+
+// Groups a piece of a threaded regroup starts on: a multiple of every AVX2
+// step, so that only the piece's last group leaves the wide kernels.
+constexpr size_t kRegroupPieceGroups = 16;
+
+template <size_t kElem>
+void RegroupInPieces(SimdLevel level, const uint8_t* in, uint8_t* out, uint32_t frames, size_t groupCount,
+                     uint32_t threads) {
+  constexpr size_t kChunk = 3 * kElem;
+  // Groups of a frame are contiguous in the destination (row r, group g at
+  // r * groups + g), so the pass walks them flat.
+  const size_t frameBytes = groupCount * kChunk;
+  // Each piece copies its last group exactly: a wide store past it would land
+  // in the next piece, which another thread may have written already.
+  RunInParts(threads, groupCount, kRegroupPieceGroups, [=](size_t begin, size_t end) {
+    RegroupGroupsOn<kElem>(level, in + begin * frames * kChunk, out + begin * kChunk, frames, frameBytes,
+                           end - begin, true);
+  });
+}
+
+}  // namespace
+
 bool RegroupFrames(SimdLevel level, const void* src, size_t srcBytes, void* dst, size_t dstBytes,
-                   const StackShape& shape, uint32_t frames) {
+                   const StackShape& shape, uint32_t frames, uint32_t threads) {
   const uint64_t bytes = StackBytes(shape, frames);
   if (!src || !dst || !Fits(bytes, srcBytes) || !Fits(bytes, dstBytes)) return false;
   if (bytes == 0) return true;
@@ -40,13 +64,10 @@ bool RegroupFrames(SimdLevel level, const void* src, size_t srcBytes, void* dst,
   const auto* in = static_cast<const uint8_t*>(src);
   auto* out = static_cast<uint8_t*>(dst);
   const size_t groupCount = size_t{shape.rows} * shape.groups;
-  // Groups of a frame are contiguous in the destination (row r, group g at
-  // r * groups + g), so the pass walks them flat.
-  const size_t frameBytes = groupCount * 3 * shape.elementBytes;
   switch (shape.elementBytes) {
-    case 4: RegroupGroupsOn<4>(level, in, out, frames, frameBytes, groupCount, true); return true;
-    case 2: RegroupGroupsOn<2>(level, in, out, frames, frameBytes, groupCount, true); return true;
-    case 1: RegroupGroupsOn<1>(level, in, out, frames, frameBytes, groupCount, true); return true;
+    case 4: RegroupInPieces<4>(level, in, out, frames, groupCount, threads); return true;
+    case 2: RegroupInPieces<2>(level, in, out, frames, groupCount, threads); return true;
+    case 1: RegroupInPieces<1>(level, in, out, frames, groupCount, threads); return true;
     default: return false;
   }
 }
@@ -91,28 +112,28 @@ inline void StoreTripleWide(uint8_t* out, uint16_t position, const uint8_t* valu
 // One group of kPixels: start words, then per sample two words per pixel. The
 // group (at most 258 bytes) is read once; each pixel's samples are written in
 // order into its own run of w triples, so every spill of a wide store is
-// overwritten next. The very last triple of the image is stored exactly.
+// overwritten next. The last triple of a range of rows is stored exactly.
 // kFixedWidth: the window width when known at compile time (0: use w). A
 // single-sample window is common enough to get its own unrolled copy.
 // With AVX2 whole runs are written in exact blocks of four triples (windows of
-// at least four samples). The last group of the image stays portable: the
+// at least four samples). The last group of a range stays portable: the
 // blocks read past a group's end.
 template <uint32_t kPixels, uint32_t kFixedWidth>
 const uint8_t* ExpandGroup(SimdLevel level, const uint8_t* in, uint8_t* out, uint32_t runtimeWidth, uint16_t back,
-                           bool lastOfImage) {
+                           bool lastOfRange) {
   const uint32_t w = kFixedWidth ? kFixedWidth : runtimeWidth;
   const uint8_t* samples = in + 2 * kPixels;
   const size_t samplesBytes = size_t{w} * 4 * kPixels;
   uint16_t positions[kPixels];
   for (uint32_t q = 0; q < kPixels; ++q) positions[q] = static_cast<uint16_t>(LoadU16(in + 2 * q) - back);
-  if (kFixedWidth == 0 && level == SimdLevel::kAvx2 && !lastOfImage &&
+  if (kFixedWidth == 0 && level == SimdLevel::kAvx2 && !lastOfRange &&
       ExpandBlocksAvx2(samples, kPixels, w, positions, out))
     return samples + samplesBytes;
   for (uint32_t q = 0; q < kPixels; ++q, out += size_t{w} * 6) {
     uint16_t position = positions[q];
     const uint8_t* values = samples + 4 * q;
     uint8_t* triple = out;
-    const uint32_t wide = lastOfImage && q + 1 == kPixels ? w - 1 : w;
+    const uint32_t wide = lastOfRange && q + 1 == kPixels ? w - 1 : w;
     for (uint32_t k = 0; k < wide; ++k, triple += 6, values += 4 * kPixels) {
       StoreTripleWide(triple, position, values);
       position = static_cast<uint16_t>(position + kPositionStep);
@@ -138,12 +159,17 @@ uint64_t ExpandedWindowBytes(uint32_t halfWindow) {
 
 namespace {
 
+// Rows [first, end); the last group of the range is stored exactly, since the
+// row after it may belong to another thread's range.
 template <uint32_t kFixedWidth>
-void ExpandRows(SimdLevel level, const uint8_t* in, uint8_t* out, uint32_t w, uint16_t back) {
+void ExpandRows(SimdLevel level, const uint8_t* in, uint8_t* out, uint32_t w, uint16_t back, size_t first,
+                size_t end) {
   const size_t pixelBytes = size_t{w} * 6;
+  in += first * kWindowColumns * (1 + 2 * size_t{w}) * 2;
+  out += first * kWindowColumns * pixelBytes;
   // A row: two pixels at each edge, 92 groups of three in between.
   constexpr uint32_t kInnerGroups = (kWindowColumns - 4) / 3;
-  for (uint32_t row = 0; row < kWindowRows; ++row) {
+  for (size_t row = first; row < end; ++row) {
     in = ExpandGroup<2, kFixedWidth>(level, in, out, w, back, false);
     out += 2 * pixelBytes;
     uint32_t g = 0;
@@ -155,7 +181,7 @@ void ExpandRows(SimdLevel level, const uint8_t* in, uint8_t* out, uint32_t w, ui
     }
     for (; g < kInnerGroups; ++g, out += 3 * pixelBytes)
       in = ExpandGroup<3, kFixedWidth>(level, in, out, w, back, false);
-    in = ExpandGroup<2, kFixedWidth>(level, in, out, w, back, row + 1 == kWindowRows);
+    in = ExpandGroup<2, kFixedWidth>(level, in, out, w, back, row + 1 == end);
     out += 2 * pixelBytes;
   }
 }
@@ -167,7 +193,7 @@ bool ExpandWindow(const void* src, size_t srcBytes, void* dst, size_t dstBytes, 
 }
 
 bool ExpandWindow(SimdLevel level, const void* src, size_t srcBytes, void* dst, size_t dstBytes,
-                  uint32_t halfWindow) {
+                  uint32_t halfWindow, uint32_t threads) {
   if (!src || !dst || !Fits(CompactWindowBytes(halfWindow), srcBytes) ||
       !Fits(ExpandedWindowBytes(halfWindow), dstBytes))
     return false;
@@ -175,8 +201,10 @@ bool ExpandWindow(SimdLevel level, const void* src, size_t srcBytes, void* dst, 
   const uint16_t back = static_cast<uint16_t>(kPositionStep * std::min<uint32_t>(halfWindow, 10));
   const auto* in = static_cast<const uint8_t*>(src);
   auto* out = static_cast<uint8_t*>(dst);
-  if (w == 1) ExpandRows<1>(level, in, out, w, back);
-  else ExpandRows<0>(level, in, out, w, back);
+  RunInParts(threads, kWindowRows, 1, [=](size_t first, size_t end) {
+    if (w == 1) ExpandRows<1>(level, in, out, w, back, first, end);
+    else ExpandRows<0>(level, in, out, w, back, first, end);
+  });
   return true;
 }
 

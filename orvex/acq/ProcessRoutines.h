@@ -5,7 +5,9 @@
 //
 // Each routine runs on the widest kernel the processor has; the overloads that
 // take a SimdLevel run the one named (the level must be one the processor
-// runs), so that tests can compare the kernels.
+// runs), so that tests can compare the kernels. Those of regrouping and window
+// expansion also take the number of threads the call may start (0 or 1: the
+// calling thread alone); the result does not depend on it.
 //
 // Pointers carry no alignment promise (application buffers may start anywhere);
 // source and destination must not overlap.
@@ -36,7 +38,7 @@ uint64_t StackBytes(const StackShape& shape, uint32_t frames);
 bool RegroupFrames(const void* src, size_t srcBytes, void* dst, size_t dstBytes, const StackShape& shape,
                    uint32_t frames);
 bool RegroupFrames(SimdLevel level, const void* src, size_t srcBytes, void* dst, size_t dstBytes,
-                   const StackShape& shape, uint32_t frames);
+                   const StackShape& shape, uint32_t frames, uint32_t threads = 1);
 
 // A16Z16 images: 280 x 292 pixels of two u16, and the same with the centre cross.
 constexpr uint32_t kA16Z16Columns = 280;
@@ -61,7 +63,7 @@ uint64_t CompactWindowBytes(uint32_t halfWindow);
 uint64_t ExpandedWindowBytes(uint32_t halfWindow);
 bool ExpandWindow(const void* src, size_t srcBytes, void* dst, size_t dstBytes, uint32_t halfWindow);
 bool ExpandWindow(SimdLevel level, const void* src, size_t srcBytes, void* dst, size_t dstBytes,
-                  uint32_t halfWindow);
+                  uint32_t halfWindow, uint32_t threads = 1);
 
 // Adds offsets to the non-zero surface words (odd word indices) of A16Z16 data,
 // saturating at 65535. words counts u16 in both arrays.

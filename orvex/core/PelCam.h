@@ -76,4 +76,6 @@ class CPelCam {
   std::unique_ptr<orvex::CUsbInterface> usb;
   std::unique_ptr<CQVFileIO> replay;
   std::unique_ptr<CQVFileIO> recording;
+  // Threads one processing call may use on a large record (QV_SetProcessingThreads).
+  uint32_t processingThreads = 1;
 };

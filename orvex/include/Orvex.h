@@ -316,6 +316,11 @@ QV_API _CamData* QV_FreeCamData(QV_Handle handle, uint32_t slot);
 QV_API int32_t QV_Read(QV_Handle handle, uint16_t* buffer, uint32_t size, int32_t flags);
 QV_API int32_t QV_Write(QV_Handle handle, ...);
 QV_API _CamData* QV_ProcessCamData(QV_Handle handle, uint8_t slot, uint32_t command, void* argument);
+/* Threads QV_ProcessCamData may use for one record of 8 MB or more (large
+ * frame stacks, wide windows): started and joined within the call, none kept.
+ * 0 and 1: the calling thread alone (the default); at most 16. Results do not
+ * depend on it. Returns the previous setting, -1 for an unknown handle. */
+QV_API int32_t QV_SetProcessingThreads(QV_Handle handle, uint32_t threads);
 QV_API int32_t QV_UpdateAcquTiming(QV_Handle handle, QV_AcquTiming* timing, uint16_t what);
 
 /* ---- Stream files ---------------------------------------------------------- */

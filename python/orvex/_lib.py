@@ -118,6 +118,7 @@ _PROTOTYPES = {
     "QV_GetCamData": (POINTER(CamData), [Handle, c_uint8, c_int8, POINTER(CamDataMeta)]),
     "QV_FreeCamData": (POINTER(CamData), [Handle, c_uint32]),
     "QV_ProcessCamData": (POINTER(CamData), [Handle, c_uint8, c_uint32, c_void_p]),
+    "QV_SetProcessingThreads": (c_int32, [Handle, c_uint32]),
     "QV_UpdateAcquTiming": (c_int32, [Handle, POINTER(AcquTiming), c_uint16]),
     "QV_CreateStreamFile": (c_int32, [Handle, c_char_p]),
     "QV_FileStreamCmd": (c_int32, [Handle, c_uint32, c_uint32, c_void_p]),

@@ -318,6 +318,19 @@ class Camera:
             raise OrvexError("QV_ProcessCamData", 0, router.take_last_text())
         return self._slot_arrays(slot, dtype=_PROCESSED_DTYPE.get(mode, np.uint16), raw=False)[1]
 
+    @property
+    def processing_threads(self):
+        """Threads process() may use for a record of 8 MB or more (1: the calling thread alone)."""
+        previous = self._lib.QV_SetProcessingThreads(self.handle, 1)
+        self._lib.QV_SetProcessingThreads(self.handle, previous)
+        return previous
+
+    @processing_threads.setter
+    def processing_threads(self, threads):
+        if isinstance(threads, bool) or not isinstance(threads, numbers.Integral) or not 0 <= threads <= 16:
+            raise ValueRefused("processing_threads", "takes whole numbers 0..16, not %r" % (threads,))
+        self._lib.QV_SetProcessingThreads(self.handle, int(threads))
+
     def _slot_arrays(self, slot, dtype, raw):
         """(header, samples) of a slot; processed samples shaped by the shape record."""
         meta = _lib.CamDataMeta()

@@ -44,6 +44,13 @@ class CameraTest(EmulatorCase):
             self.assertEqual(header.nFrames, 3)
             processed = cam.process()
             self.assertEqual(processed.shape, (3, 300, 300, 2))
+            # A stack large enough for a second thread regroups to the same values.
+            cam.maps["SensNFrames"] = 40
+            cam.acquire()
+            one = cam.process()
+            cam.processing_threads = 2
+            self.assertEqual(cam.processing_threads, 2)
+            self.assertTrue(np.array_equal(cam.process(), one))
 
     def test_surface_matches_the_emulated_scene(self):
         with orvex.Camera("sys=k7cam_tq20") as cam:

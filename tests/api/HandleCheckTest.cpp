@@ -26,6 +26,7 @@ std::vector<Call> HandleTakingExports() {
   return {
       {"QV_Close", [](QV_Handle h) { return QV_Close(h) == -1; }},
       {"QV_SetTimeout", [](QV_Handle h) { return QV_SetTimeout(h, 5) == -1; }},
+      {"QV_SetProcessingThreads", [](QV_Handle h) { return QV_SetProcessingThreads(h, 2) == -1; }},
       {"QV_SetCamInfo", [](QV_Handle h) { return QV_SetCamInfo(h, info) == -1; }},
       {"QV_GetCamInfo", [](QV_Handle h) { return QV_GetCamInfo(h, info) == -1; }},
       {"QV_CleanUSB", [](QV_Handle h) { return QV_CleanUSB(h) == -1; }},

@@ -31,6 +31,10 @@ std::vector<SimdLevel> Levels() {
 
 const char* Name(SimdLevel level) { return level == SimdLevel::kAvx2 ? "avx2" : "portable"; }
 
+// One thread, an even split and an uneven one: a wide store that crosses into
+// the next thread's piece shows up as a wrong byte at the boundary.
+constexpr uint32_t kThreadCounts[] = {1, 2, 3};
+
 Bytes ReferenceRegroup(const Bytes& src, const StackShape& s, uint32_t frames) {
   Bytes dst(StackBytes(s, frames));
   const size_t e = s.elementBytes, columns = 3 * size_t{s.groups};
@@ -116,13 +120,14 @@ TEST(OptimisedEquivalenceTest, RegroupMatchesTheElementwiseCopyOnEveryKernelAndS
     const size_t bytes = StackBytes(shape, frames);
     const Bytes src = RandomBytes(bytes, frames * 131 + shape.groups);
     const Bytes expected = ReferenceRegroup(src, shape, frames);
-    for (SimdLevel level : Levels()) {
-      SCOPED_TRACE(testing::Message() << Name(level) << " " << shape.rows << "x" << shape.groups << "x"
-                                      << shape.elementBytes << " frames " << frames);
-      Bytes dst(bytes);
-      ASSERT_TRUE(RegroupFrames(level, src.data(), src.size(), dst.data(), dst.size(), shape, frames));
-      EXPECT_TRUE(dst == expected);
-    }
+    for (SimdLevel level : Levels())
+      for (uint32_t threads : kThreadCounts) {
+        SCOPED_TRACE(testing::Message() << Name(level) << " " << shape.rows << "x" << shape.groups << "x"
+                                        << shape.elementBytes << " frames " << frames << " threads " << threads);
+        Bytes dst(bytes);
+        ASSERT_TRUE(RegroupFrames(level, src.data(), src.size(), dst.data(), dst.size(), shape, frames, threads));
+        EXPECT_TRUE(dst == expected);
+      }
   }
 }
 
@@ -171,11 +176,12 @@ TEST(OptimisedEquivalenceTest, WindowExpansionMatchesTheTripleByTripleLayoutForE
   for (uint32_t h = 0; h <= 10; ++h) {
     const Bytes src = RandomBytes(CompactWindowBytes(h), h + 17);
     const Bytes expected = ReferenceExpand(src, h);
-    for (SimdLevel level : Levels()) {
-      SCOPED_TRACE(testing::Message() << Name(level) << " H " << h);
-      Bytes dst(ExpandedWindowBytes(h));
-      ASSERT_TRUE(ExpandWindow(level, src.data(), src.size(), dst.data(), dst.size(), h));
-      EXPECT_TRUE(dst == expected);
-    }
+    for (SimdLevel level : Levels())
+      for (uint32_t threads : kThreadCounts) {
+        SCOPED_TRACE(testing::Message() << Name(level) << " H " << h << " threads " << threads);
+        Bytes dst(ExpandedWindowBytes(h));
+        ASSERT_TRUE(ExpandWindow(level, src.data(), src.size(), dst.data(), dst.size(), h, threads));
+        EXPECT_TRUE(dst == expected);
+      }
   }
 }

@@ -104,6 +104,25 @@ TEST_F(ProcessCamDataTest, CommandsZeroAndFiveRegroupIntoTheSlotOthersDoNothing)
   EXPECT_EQ(recorder.count(1), 0u);
 }
 
+TEST_F(ProcessCamDataTest, ThreadSettingIsClampedAndALargeStackRegroupsTheSameOnTwoThreads) {
+  QV_Handle h = system.handle();
+  EXPECT_EQ(QV_SetProcessingThreads(h, 2), 1) << "one thread by default";
+  EXPECT_EQ(QV_SetProcessingThreads(h, 100), 2);
+  EXPECT_EQ(QV_SetProcessingThreads(h, 0), 16) << "capped";
+  EXPECT_EQ(QV_SetProcessingThreads(h, 2), 1) << "0 means one thread";
+  // 30 frames: 10.8 MB, above the size that gets a second thread.
+  system.SetMap("SensNFrames", 30);
+  _CamData* src = system.PutRecord(0, RawRecord(Params(), 1, 4));
+  _CamData* dst = system.PutRecord(1, Destination(Params(), 1, 0));
+  ASSERT_EQ(QV_ProcessCamData(h, 1, 0, nullptr), dst);
+  const auto twoThreads = Snapshot(dst);
+  std::memset(dst->data, 0, dst->size);
+  QV_SetProcessingThreads(h, 1);
+  ASSERT_EQ(QV_ProcessCamData(h, 1, 0, nullptr), dst);
+  EXPECT_TRUE(Snapshot(dst) == twoThreads);
+  EXPECT_EQ(U32(Bytes(dst), (29 * 300 + 299) * 300 + 299), U32(Payload(src), 90000 * 30 - 1)) << "last element";
+}
+
 TEST_F(ProcessCamDataTest, IntensityStackRegroupsIntoModeOneAndMismatchedModesAreLeftAlone) {
   QV_Handle h = system.handle();
   system.SetMap("SensNFrames", 2);

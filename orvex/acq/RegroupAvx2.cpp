@@ -113,6 +113,53 @@ ORVEX_AVX2 void TransposedSteps8(const uint8_t* src, uint8_t* dst, uint32_t fram
   }
 }
 
+// 16-bit elements with at least sixteen frames: sixteen groups by four frames
+// at a time (with ten frames the overlapping last block costs what the
+// transposes save, so short stacks keep the piece-by-piece steps). Each group's 24 bytes of four frames are widened to four qwords, the
+// 4 x 4 qwords of four groups transposed, and each frame's qwords narrowed to
+// pieces of two groups for StoreEightPieces. As with the 8-bit transposes the
+// last block of frames starts four before the end and may overlap the one
+// before it.
+ORVEX_AVX2 inline __m256i WidenSixes(const uint8_t* at) {
+  const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(at));
+  const __m256i halves = _mm256_permutevar8x32_epi32(v, _mm256_setr_epi32(0, 1, 1, 2, 3, 4, 4, 5));
+  return _mm256_shuffle_epi8(halves, _mm256_setr_epi8(0, 1, 2, 3, 4, 5, -1, -1, 10, 11, 12, 13, 14, 15, -1, -1,  //
+                                                      0, 1, 2, 3, 4, 5, -1, -1, 10, 11, 12, 13, 14, 15, -1, -1));
+}
+
+ORVEX_AVX2 inline __m256i NarrowSixes(__m256i qwords) {
+  return _mm256_shuffle_epi8(qwords, _mm256_setr_epi8(0, 1, 2, 3, 4, 5, 8, 9, 10, 11, 12, 13, -1, -1, -1, -1,  //
+                                                      0, 1, 2, 3, 4, 5, 8, 9, 10, 11, 12, 13, -1, -1, -1, -1));
+}
+
+// Four groups (from `at`, groupBytes apart) of frames first..first + 3 into
+// frame[i]: the four groups' elements of frame first + i, as two pieces.
+ORVEX_AVX2 inline void TransposeFourGroups(const uint8_t* at, size_t groupBytes, __m256i frame[4]) {
+  __m256i r[4];
+  for (int j = 0; j < 4; ++j) r[j] = WidenSixes(at + j * groupBytes);
+  const __m256i t0 = _mm256_unpacklo_epi64(r[0], r[1]), t1 = _mm256_unpackhi_epi64(r[0], r[1]);
+  const __m256i t2 = _mm256_unpacklo_epi64(r[2], r[3]), t3 = _mm256_unpackhi_epi64(r[2], r[3]);
+  frame[0] = NarrowSixes(_mm256_permute2x128_si256(t0, t2, 0x20));
+  frame[1] = NarrowSixes(_mm256_permute2x128_si256(t1, t3, 0x20));
+  frame[2] = NarrowSixes(_mm256_permute2x128_si256(t0, t2, 0x31));
+  frame[3] = NarrowSixes(_mm256_permute2x128_si256(t1, t3, 0x31));
+}
+
+ORVEX_AVX2 void TransposedSteps16(const uint8_t* src, uint8_t* dst, uint32_t frames, size_t frameBytes,
+                                  size_t steps) {
+  const size_t groupBytes = 6 * size_t{frames};
+  for (size_t s = 0; s < steps; ++s, src += 16 * groupBytes, dst += 96) {
+    for (uint32_t first = 0;; first = std::min(first + 4, frames - 4)) {
+      __m256i block[4][4];
+      for (int b = 0; b < 4; ++b) TransposeFourGroups(src + 4 * b * groupBytes + 6 * size_t{first}, groupBytes, block[b]);
+      uint8_t* out = dst + size_t{first} * frameBytes;
+      for (int i = 0; i < 4; ++i, out += frameBytes)
+        StoreEightPieces(out, block[0][i], block[1][i], block[2][i], block[3][i]);
+      if (first + 4 == frames) break;
+    }
+  }
+}
+
 }  // namespace
 
 size_t RegroupGroupsAvx2(size_t elementBytes, const uint8_t* src, uint8_t* dst, uint32_t frames, size_t frameBytes,
@@ -125,6 +172,10 @@ size_t RegroupGroupsAvx2(size_t elementBytes, const uint8_t* src, uint8_t* dst, 
   }
   const size_t stepGroups = 8 * 4 / elementBytes;
   const size_t steps = (count - 1) / stepGroups;
+  if (elementBytes == 2 && frames >= 16) {
+    TransposedSteps16(src, dst, frames, frameBytes, steps);
+    return stepGroups * steps;
+  }
   switch (elementBytes) {
     case 4: Steps<4>(src, dst, frames, frameBytes, steps); break;
     case 2: Steps<2>(src, dst, frames, frameBytes, steps); break;

@@ -115,7 +115,7 @@ TEST(OptimisedEquivalenceTest, RegroupMatchesTheElementwiseCopyOnEveryKernelAndS
   const std::vector<std::pair<StackShape, uint32_t>> cases = {
       {{1, 1, 4}, 2},  {{1, 1, 2}, 5},   {{1, 1, 1}, 3},    {{3, 37, 4}, 7},   {{5, 43, 2}, 3},
       {{7, 71, 1}, 9}, {{2, 33, 1}, 64}, {{1, 17, 2}, 200}, {kStack300x300x32, 1}, {kStack300x300x32, 32},
-      {kStack282x292x16, 10}, {kStack282x292x8, 32}};
+      {kStack282x292x16, 10}, {kStack282x292x8, 32}, {{3, 37, 2}, 18}, {kStack282x292x16, 32}};
   for (const auto& [shape, frames] : cases) {
     const size_t bytes = StackBytes(shape, frames);
     const Bytes src = RandomBytes(bytes, frames * 131 + shape.groups);

@@ -17,6 +17,7 @@
 #include <cstring>
 #include <memory>
 #include <random>
+#include <string>
 #include <vector>
 
 #include "BenchSystem.h"
@@ -44,28 +45,37 @@ std::vector<uint8_t> Noise(size_t n) {
 
 double Seconds(Clock::duration d) { return std::chrono::duration<double>(d).count(); }
 
-// Times routine() and a memcpy of `bytes` alternately in each iteration.
-template <class Routine>
-void AgainstMemcpy(benchmark::State& state, size_t bytes, Routine routine) {
-  std::vector<uint8_t> from = Noise(bytes), to(bytes);
-  double routineTime = 0, copyTime = 0, routineMin = 1e9, copyMin = 1e9;
+// Times reference() and routine() alternately in each iteration: the routine's
+// time is the iteration time, the ratios of the two go to the counters NAME
+// (fastest runs) and NAME_mean.
+template <class Reference, class Routine>
+void AgainstReference(benchmark::State& state, size_t bytes, const std::string& name, Reference reference,
+                      Routine routine) {
+  double routineTime = 0, referenceTime = 0, routineMin = 1e9, referenceMin = 1e9;
   for (auto _ : state) {
     auto t0 = Clock::now();
-    std::memcpy(to.data(), from.data(), bytes);
+    reference();
     benchmark::ClobberMemory();
     auto t1 = Clock::now();
     routine();
     benchmark::ClobberMemory();
     auto t2 = Clock::now();
-    copyTime += Seconds(t1 - t0);
+    referenceTime += Seconds(t1 - t0);
     routineTime += Seconds(t2 - t1);
-    copyMin = std::min(copyMin, Seconds(t1 - t0));
+    referenceMin = std::min(referenceMin, Seconds(t1 - t0));
     routineMin = std::min(routineMin, Seconds(t2 - t1));
     state.SetIterationTime(Seconds(t2 - t1));
   }
-  state.counters["vs_memcpy"] = routineMin / copyMin;
-  state.counters["vs_memcpy_mean"] = routineTime / copyTime;
+  state.counters[name] = routineMin / referenceMin;
+  state.counters[name + "_mean"] = routineTime / referenceTime;
   state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(bytes));
+}
+
+// Times routine() and a memcpy of `bytes` alternately in each iteration.
+template <class Routine>
+void AgainstMemcpy(benchmark::State& state, size_t bytes, Routine routine) {
+  std::vector<uint8_t> from = Noise(bytes), to(bytes);
+  AgainstReference(state, bytes, "vs_memcpy", [&] { std::memcpy(to.data(), from.data(), bytes); }, routine);
 }
 
 void BM_Regroup(benchmark::State& state, StackShape shape) {
@@ -107,27 +117,10 @@ void BM_Intensity(benchmark::State& state) {
 }
 BENCHMARK(BM_Intensity)->Arg(8)->Arg(16)->Arg(32)->UseManualTime();
 
-// Times routine(2) and routine(1) (the thread count) alternately in each iteration.
+// The routine with two threads against itself with one (the thread count is its argument).
 template <class Routine>
 void AgainstOneThread(benchmark::State& state, size_t bytes, Routine routine) {
-  double twoMin = 1e9, oneMin = 1e9, twoTime = 0, oneTime = 0;
-  for (auto _ : state) {
-    auto t0 = Clock::now();
-    routine(1u);
-    benchmark::ClobberMemory();
-    auto t1 = Clock::now();
-    routine(2u);
-    benchmark::ClobberMemory();
-    auto t2 = Clock::now();
-    oneTime += Seconds(t1 - t0);
-    twoTime += Seconds(t2 - t1);
-    oneMin = std::min(oneMin, Seconds(t1 - t0));
-    twoMin = std::min(twoMin, Seconds(t2 - t1));
-    state.SetIterationTime(Seconds(t2 - t1));
-  }
-  state.counters["vs_one_thread"] = twoMin / oneMin;
-  state.counters["vs_one_thread_mean"] = twoTime / oneTime;
-  state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(bytes));
+  AgainstReference(state, bytes, "vs_one_thread", [&] { routine(1u); }, [&] { routine(2u); });
 }
 
 void BM_RegroupThreads(benchmark::State& state) {

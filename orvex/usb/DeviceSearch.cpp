@@ -190,28 +190,14 @@ usb_dev_handle* FirstAvailableDevice() {
 }
 
 uint32_t ListSerials(char* buffer) {
-  std::lock_guard<std::mutex> lock(g_busListLock);
-  if (!Rescan()) return 0;
   uint32_t count = 0;
-  for (usb_bus* bus = Usb().get_busses(); bus; bus = bus->next) {
-    for (struct usb_device* dev = bus->devices; dev; dev = dev->next) {
-      if (!IsAcceptedIdentity(dev->descriptor.idVendor, dev->descriptor.idProduct)) continue;
-      usb_dev_handle* device = Usb().open(dev);
-      if (!device) continue;
-      if (buffer) {
-        char* entry = buffer + kSerialEntryBytes * count;
-        if (!dev->descriptor.iSerialNumber) {
-          std::strcpy(entry, "0");
-        } else {
-          char reply[kShortSerialReply];
-          int length = ReadSerialDescriptor(device, dev->descriptor, reply, sizeof reply);
-          std::string serial = SerialFromStringDescriptor(reply, length, kSerialEntryBytes - 1);
-          std::memcpy(entry, serial.c_str(), serial.size() + 1);
-        }
-      }
-      Usb().close(device);
-      ++count;
+  for (const CameraOnBus& camera : CamerasOnBus()) {
+    if (!camera.opened) continue;
+    if (buffer) {
+      const std::string text = camera.namesSerial ? camera.serial : "0";
+      std::memcpy(buffer + kSerialEntryBytes * count, text.c_str(), text.size() + 1);
     }
+    ++count;
   }
   return count;
 }
@@ -228,9 +214,10 @@ std::vector<CameraOnBus> CamerasOnBus() {
       camera.productId = dev->descriptor.idProduct;
       if (usb_dev_handle* device = Usb().open(dev)) {
         camera.opened = true;
+        camera.namesSerial = dev->descriptor.iSerialNumber != 0;
         char reply[kShortSerialReply];
         int length = ReadSerialDescriptor(device, dev->descriptor, reply, sizeof reply);
-        camera.serial = SerialFromStringDescriptor(reply, length, 16);
+        camera.serial = SerialFromStringDescriptor(reply, length, kSerialEntryBytes - 1);
         Usb().close(device);
       }
       cameras.push_back(std::move(camera));

@@ -50,6 +50,7 @@ uint32_t ListSerials(char* buffer);
 struct CameraOnBus {
   uint16_t vendorId = 0, productId = 0;
   bool opened = false;
+  bool namesSerial = false;  // the device descriptor names a serial string
   std::string serial;
 };
 // Opens each camera only to read its serial string: no claim, no reset, so a

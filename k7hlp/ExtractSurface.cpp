@@ -1,7 +1,10 @@
 // Surface, amplitude and phase images from a raw record.
 #include <cstdint>
+#include <memory>
+#include <utility>
 
 #include "Boundary.h"
+#include "CpuFeatures.h"
 #include "K7Hlp.h"
 #include "Record.h"
 #include "WindowStack.h"
@@ -12,6 +15,7 @@ namespace {
 constexpr char kInputUnsupported[] = "K7Hlp_extractSurface:: dataIn unsupported";
 constexpr float kSurfaceScale = 0.03125f;
 constexpr float kAmplitudeScale = 0.0625f;
+constexpr float kPhaseScale = 1.0f / 8192;
 constexpr uint32_t kMinWindowFrames = 3;
 
 int CheckInput(const K7Hlp_Data* in) {
@@ -23,13 +27,22 @@ int CheckInput(const K7Hlp_Data* in) {
   return kOk;
 }
 
-// Gives `out` the W x H float image, with header, registers and unit of `in`.
-float* PrepareImage(const K7Hlp_Data& in, K7Hlp_Data& out, int32_t unit) {
+size_t Pixels(const K7Hlp_Data& in) { return size_t{in.dim[0]} * in.dim[1]; }
+
+// Gives `out` the W x H float image `samples` (every value written by the
+// caller), with header, registers and unit of `in`.
+void AdoptImage(const K7Hlp_Data& in, K7Hlp_Data& out, int32_t unit, std::unique_ptr<float[]> samples) {
   ResetIfUsed(out);
-  float* samples = GiveFloatSamples(out, in.dim[0], in.dim[1], 0, 0, size_t{in.dim[0]} * in.dim[1]);
+  AdoptFloatSamples(out, in.dim[0], in.dim[1], 0, 0, std::move(samples), Pixels(in));
   CopyMeta(in, out);
   out.unit = unit;
-  return samples;
+}
+
+// One plane of words, times `scale`, as the W x H image of `out`.
+void AdoptScaledPlane(const K7Hlp_Data& in, const uint16_t* plane, float scale, K7Hlp_Data& out, int32_t unit) {
+  std::unique_ptr<float[]> image(new float[Pixels(in)]);
+  ScaleWords(plane, Pixels(in), scale, image.get());
+  AdoptImage(in, out, unit, std::move(image));
 }
 
 // True when the record holds `planes` planes of W x H words.
@@ -39,43 +52,41 @@ bool HasPlanes(const K7Hlp_Data& in, uint32_t planes) {
          CheckedProduct({in.dim[0], in.dim[1], in.dim[2]}, in.dataSize / 2, &count);
 }
 
-void ScalePlane(const K7Hlp_Data& in, uint32_t plane, float scale, float* out) {
-  const size_t pixels = size_t{in.dim[0]} * in.dim[1];
-  const uint16_t* words = RawSamples(in) + pixels * plane;
-  for (size_t i = 0; i < pixels; ++i) out[i] = static_cast<float>(words[i]) * scale;
-}
-
 // The camera computed surface and amplitude already; only their fixed point is undone.
 int ExtractA16Z16(const K7Hlp_Data& in, K7Hlp_Data& surface, K7Hlp_Data* amplitude) {
   if (!HasPlanes(in, 1)) return Fail(kStepFailed, "K7Hlp_extractSurface:: surface extraction failed");
   if (amplitude && !HasPlanes(in, 2)) return Fail(kStepFailed, "K7Hlp_extractSurface:: amplitude extraction failed");
-  ScalePlane(in, 0, kSurfaceScale, PrepareImage(in, surface, K7Hlp_unitFrames));
-  if (amplitude) ScalePlane(in, 1, kAmplitudeScale, PrepareImage(in, *amplitude, K7Hlp_unitAmplitude));
+  AdoptScaledPlane(in, RawSamples(in), kSurfaceScale, surface, K7Hlp_unitFrames);
+  if (amplitude) AdoptScaledPlane(in, RawSamples(in) + Pixels(in), kAmplitudeScale, *amplitude, K7Hlp_unitAmplitude);
   return kOk;
 }
 
-int SubFramePositions(WindowStack& stack, _K7Hlp_extractMode mode, const void* threshold) {
-  if (mode != K7Hlp_extractThreshold) {
-    if (stack.CentroidPositions() < 0) return Fail(kStepFailed, "K7Hlp_extractSurface:: sub-frame calculation failed");
-    return kOk;
-  }
+// The window record must hold the surface, amplitude and phase components, in that order of checking.
+int CheckComponents(const K7Hlp_Data& in) {
+  if (in.dim[3] < 1) return Fail(kStepFailed, "K7Hlp_extractSurface:: surface extraction failed");
+  if (in.dim[3] < 2) return Fail(kStepFailed, "K7Hlp_extractSurface:: amplitude extraction failed");
+  if (in.dim[3] < 3) return Fail(kStepFailed, "K7Hlp_extractSurface:: phase extraction failed");
+  return kOk;
+}
+
+int ThresholdSetting(const void* threshold, SubFrameSettings& settings) {
   if (!threshold) return Fail(kMissing, "K7Hlp_extractSurface:: threshold not defined");
   const float t = *static_cast<const float*>(threshold);
   if (!(t > 0.0f)) return Fail(kStepFailed, "K7Hlp_extractSurface:: threshold value not supported");
-  if (stack.ThresholdPositions(t) < 0) return Fail(kStepFailed, "K7Hlp_extractSurface:: sub-frame calculation failed");
+  settings.threshold = t;
   return kOk;
 }
 
 // Divisor of the phase correction: the demodulation cycles per frame, 2 (SensNavM2 + 1),
-// plus one when background suppression is on.
-int PhaseCorrection(const K7Hlp_Data& in, WindowStack& stack) {
+// plus one when background suppression is on. Reports nothing: a pixel without
+// energy, found later, takes precedence over a missing register.
+int PhaseDivisor(const K7Hlp_Data& in, SubFrameSettings& settings) {
   const int32_t navM2 = ParamValue(in, "SensNavM2");
   const int32_t bsEnable = ParamValue(in, "BSEnable");
-  if (navM2 < 0 || bsEnable < 0)
-    return Fail(kStepFailed, "K7Hlp_extractSurface:: SensNavM2 or BSEnable not found...");
+  if (navM2 < 0 || bsEnable < 0) return kStepFailed;
   const int64_t divisor = 2 * (int64_t{navM2} + 1) + bsEnable;
   if (divisor == 0) return kZeroDivisor;
-  stack.PhaseCorrections(divisor);
+  settings.phaseDivisor = static_cast<double>(divisor);
   return kOk;
 }
 
@@ -89,19 +100,29 @@ int ExtractWindow(const K7Hlp_Data& in, _K7Hlp_extractMode mode, const void* thr
   uint64_t count = 0;
   if (!in.data || !CheckedProduct({in.dim[0], in.dim[1], in.dim[2], in.dim[3]}, in.dataSize / 2, &count))
     return Fail(kStepFailed, "K7Hlp_extractSurface:: surface extraction failed");
-  WindowStack stack(in.dim[0], in.dim[1], in.dim[2]);
-  if (stack.FillSurface(in) < 0) return Fail(kStepFailed, "K7Hlp_extractSurface:: surface extraction failed");
-  if (stack.FillAmplitude(in) < 0) return Fail(kStepFailed, "K7Hlp_extractSurface:: amplitude extraction failed");
-  if (stack.FillPhase(in) < 0) return Fail(kStepFailed, "K7Hlp_extractSurface:: phase extraction failed");
-  if (int status = SubFramePositions(stack, mode, threshold)) return status;
-  stack.PhaseTerms();
-  const bool corrected = mode == K7Hlp_extractCentroidPhase;
-  if (corrected) {
-    if (int status = PhaseCorrection(in, stack)) return status;
+  if (int status = CheckComponents(in)) return status;
+  SubFrameSettings settings{SubFrameMethod::kCentroid, 0.0f, 1.0};
+  if (mode == K7Hlp_extractThreshold) {
+    settings.method = SubFrameMethod::kThreshold;
+    if (int status = ThresholdSetting(threshold, settings)) return status;
   }
-  stack.Surface(corrected, PrepareImage(in, surface, K7Hlp_unitFrames));
-  if (amplitude) stack.MiddleAmplitude(PrepareImage(in, *amplitude, K7Hlp_unitAmplitude));
-  if (amplitude && phase) stack.MiddlePhase(PrepareImage(in, *phase, K7Hlp_unitPhase));
+  int divisorStatus = kOk;
+  if (mode == K7Hlp_extractCentroidPhase) {
+    divisorStatus = PhaseDivisor(in, settings);
+    // Without a divisor the centroids still run, to find a pixel without energy.
+    if (divisorStatus == kOk) settings.method = SubFrameMethod::kCentroidPhase;
+  }
+  const WindowStack stack{RawSamples(in), Pixels(in), in.dim[2]};
+  std::unique_ptr<float[]> image(new float[stack.pixels]);
+  if (WindowSurface(stack, settings, HasAvx2(), image.get()) < 0)
+    return Fail(kStepFailed, "K7Hlp_extractSurface:: sub-frame calculation failed");
+  if (divisorStatus == kStepFailed)
+    return Fail(kStepFailed, "K7Hlp_extractSurface:: SensNavM2 or BSEnable not found...");
+  if (divisorStatus != kOk) return divisorStatus;
+  AdoptImage(in, surface, K7Hlp_unitFrames, std::move(image));
+  if (amplitude)
+    AdoptScaledPlane(in, stack.Plane(1, stack.Middle()), kAmplitudeScale, *amplitude, K7Hlp_unitAmplitude);
+  if (amplitude && phase) AdoptScaledPlane(in, stack.Plane(2, stack.Middle()), kPhaseScale, *phase, K7Hlp_unitPhase);
   return kOk;
 }
 

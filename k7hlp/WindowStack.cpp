@@ -3,143 +3,156 @@
 #include <algorithm>
 #include <cmath>
 
-#include "Record.h"
+#include "CpuFeatures.h"
 #include "Status.h"
+
+// The block steps are written once and inlined into a portable and an AVX2
+// entry point; the vectoriser then gives each the width of its target. Without
+// FMA in either, both round every step alike.
+#if defined(__GNUC__)
+#define K7HLP_BLOCK_STEP inline __attribute__((always_inline))
+#else
+#define K7HLP_BLOCK_STEP inline
+#endif
 
 namespace k7hlp {
 namespace {
 
-constexpr double kPi = 3.141592653589793;
+constexpr float kSurfaceScale = 1.0f / 32;
+constexpr float kAmplitudeScale = 1.0f / 16;
+constexpr float kPhaseScale = 1.0f / 8192;
+// 256 pixels: a kilobyte of working floats per array, and half a kilobyte of
+// every frame read as one sequential run for the prefetcher.
+constexpr size_t kBlock = 256;
+
 constexpr double kHalfPi = 1.5707963267948966;
 constexpr float kTwoPiF = 6.2831855f;
 constexpr float kPiF = 3.1415927f;
+// The phase terms are floats compared with the double constants pi and pi / 2.
+// Both float roundings lie above the double values, so for any float v:
+// v > pi exactly when v >= kPiF, and v < pi / 2 exactly when v < kHalfPiF.
+// Float comparisons keep the whole block in one vector width.
+constexpr float kHalfPiF = 1.5707964f;
+static_assert(static_cast<double>(kPiF) > 3.141592653589793, "float pi rounds up");
+static_assert(static_cast<double>(kHalfPiF) > kHalfPi, "float pi / 2 rounds up");
 
 // A reflection into [-pi, pi], not a wrap: that is what the phase slope needs.
-float Fold(float v) {
-  if (static_cast<double>(v) > kPi) v = kTwoPiF - v;
-  if (static_cast<double>(v) < -kPi) v = -kTwoPiF - v;
-  return v;
+K7HLP_BLOCK_STEP float Fold(float v) {
+  v = v >= kPiF ? kTwoPiF - v : v;
+  return v <= -kPiF ? -kTwoPiF - v : v;
+}
+
+// Highest frame above the threshold and the straight line to the frame after
+// it; a crossing in the last frame gives that frame's index, none gives 0.
+K7HLP_BLOCK_STEP void ThresholdBlock(const WindowStack& s, float t, size_t first, size_t n, float* position) {
+  int32_t crossing[kBlock];
+  float at[kBlock], next[kBlock];
+  for (size_t i = 0; i < n; ++i) {
+    crossing[i] = -1;
+    at[i] = next[i] = 0.0f;
+  }
+  for (uint32_t k = 0; k < s.frames; ++k) {
+    const uint16_t* a = s.Plane(1, k) + first;
+    const int32_t frame = static_cast<int32_t>(k);
+    for (size_t i = 0; i < n; ++i) {
+      const float v = static_cast<float>(a[i]) * kAmplitudeScale;
+      next[i] = crossing[i] == frame - 1 ? v : next[i];
+      const bool above = v > t;
+      crossing[i] = above ? frame : crossing[i];
+      at[i] = above ? v : at[i];
+    }
+  }
+  const int32_t last = static_cast<int32_t>(s.frames) - 1;
+  const int32_t middle = static_cast<int32_t>(s.Middle());
+  for (size_t i = 0; i < n; ++i) {
+    const int32_t c = crossing[i];
+    // Lanes without a usable crossing divide by anything; their quotient is dropped.
+    const float between = static_cast<float>(c - middle) + (t - at[i]) / (next[i] - at[i]);
+    position[i] = c == last ? static_cast<float>(last) : c >= 0 ? between : 0.0f;
+  }
+}
+
+// Centroid of the squared amplitudes relative to the middle frame, frames
+// summed in ascending order. Returns true when a pixel has no energy.
+K7HLP_BLOCK_STEP bool CentroidBlock(const WindowStack& s, size_t first, size_t n, float* position) {
+  float weighted[kBlock], energy[kBlock];
+  for (size_t i = 0; i < n; ++i) weighted[i] = energy[i] = 0.0f;
+  for (uint32_t k = 0; k < s.frames; ++k) {
+    const uint16_t* a = s.Plane(1, k) + first;
+    const float offset = static_cast<float>(static_cast<int32_t>(k) - static_cast<int32_t>(s.Middle()));
+    for (size_t i = 0; i < n; ++i) {
+      const float v = static_cast<float>(a[i]) * kAmplitudeScale;
+      const float v2 = v * v;
+      weighted[i] += offset * v2;
+      energy[i] += v2;
+    }
+  }
+  int32_t empty = 0;
+  for (size_t i = 0; i < n; ++i) empty |= energy[i] == 0.0f;
+  for (size_t i = 0; i < n; ++i) position[i] = weighted[i] / energy[i];
+  return empty != 0;
+}
+
+K7HLP_BLOCK_STEP void SurfaceBlock(const WindowStack& s, size_t first, size_t n, const float* position, float* out) {
+  const uint16_t* coarse = s.Plane(0, s.Middle()) + first;
+  for (size_t i = 0; i < n; ++i) out[i] = static_cast<float>(coarse[i]) * kSurfaceScale + position[i];
+}
+
+// The phase of the middle frame, moved along the local phase slope to the
+// sub-frame position, says how far the pixel lies from the frame centre: a
+// correction of up to 0.25 / divisor frames, largest at a phase term of pi / 2.
+K7HLP_BLOCK_STEP void CorrectedSurfaceBlock(const WindowStack& s, double divisor, size_t first, size_t n,
+                                            const float* position, float* out) {
+  const uint16_t* coarse = s.Plane(0, s.Middle()) + first;
+  const uint16_t* before = s.Plane(2, s.Middle() - 1) + first;
+  const uint16_t* mid = s.Plane(2, s.Middle()) + first;
+  const uint16_t* after = s.Plane(2, s.Middle() + 1) + first;
+  for (size_t i = 0; i < n; ++i) {
+    const float p0 = static_cast<float>(before[i]) * kPhaseScale;
+    const float p1 = static_cast<float>(mid[i]) * kPhaseScale;
+    const float p2 = static_cast<float>(after[i]) * kPhaseScale;
+    const float slope = Fold(position[i] > 0.0f ? p2 - p1 : p1 - p0);
+    const float w = std::fabs(Fold(p1 - kPiF + slope * position[i]));
+    const double r = static_cast<double>(w) / kHalfPi;
+    const double rising = w < kHalfPiF ? r : 2.0 - r;
+    const float correction = static_cast<float>(rising * 0.25 / divisor);
+    out[i] = (static_cast<float>(coarse[i]) * kSurfaceScale + position[i]) + correction;
+  }
+}
+
+K7HLP_BLOCK_STEP int SurfaceBlocks(const WindowStack& s, const SubFrameSettings& settings, float* out) {
+  float position[kBlock];
+  for (size_t first = 0; first < s.pixels; first += kBlock) {
+    const size_t n = std::min(kBlock, s.pixels - first);
+    if (settings.method == SubFrameMethod::kThreshold) {
+      ThresholdBlock(s, settings.threshold, first, n, position);
+    } else if (CentroidBlock(s, first, n, position)) {
+      return kZeroEnergy;
+    }
+    if (settings.method == SubFrameMethod::kCentroidPhase)
+      CorrectedSurfaceBlock(s, settings.phaseDivisor, first, n, position, out + first);
+    else
+      SurfaceBlock(s, first, n, position, out + first);
+  }
+  return kOk;
+}
+
+int SurfacePortable(const WindowStack& s, const SubFrameSettings& settings, float* out) {
+  return SurfaceBlocks(s, settings, out);
+}
+
+K7HLP_AVX2 int SurfaceAvx2(const WindowStack& s, const SubFrameSettings& settings, float* out) {
+  return SurfaceBlocks(s, settings, out);
 }
 
 }  // namespace
 
-WindowStack::WindowStack(uint32_t width, uint32_t height, uint32_t frames)
-    : width_(width),
-      height_(height),
-      frames_(frames),
-      middle_((frames - 1) / 2),
-      pixels_(size_t{width} * height),
-      // Not cleared: every value is written before it is read (stacks by the
-      // fills, images by the step that computes them).
-      storage_(new float[pixels_ * (size_t{frames} + 7)]),
-      amplitude_(storage_.get()),
-      surface_(amplitude_ + pixels_ * frames),
-      phase_(surface_ + pixels_),
-      position_(phase_ + pixels_ * 3),
-      phaseTerm_(position_ + pixels_),
-      correction_(phaseTerm_ + pixels_) {}
-
-int WindowStack::Fill(const K7Hlp_Data& raw, uint32_t component, float scale, uint32_t first, uint32_t count,
-                      float* images) {
-  if (raw.dataType != K7Hlp_dataRaw16 || !raw.data) return -1;
-  if (raw.dim[0] != width_ || raw.dim[1] != height_ || raw.dim[2] != frames_ || component >= raw.dim[3]) return -1;
-  if (uint64_t{first} + count > frames_) return -1;
-  uint64_t total = 0;
-  if (!CheckedProduct({raw.dim[0], raw.dim[1], raw.dim[2], raw.dim[3]}, raw.dataSize / 2, &total)) return -1;
-  const uint16_t* words = RawSamples(raw) + pixels_ * (size_t{frames_} * component + first);
-  // Dividing by a power of two and multiplying by its inverse give the same float.
-  for (size_t i = 0; i < pixels_ * count; ++i) images[i] = static_cast<float>(words[i]) * scale;
-  return 0;
+int WindowSurface(const WindowStack& stack, const SubFrameSettings& settings, bool avx2, float* out) {
+  return avx2 ? SurfaceAvx2(stack, settings, out) : SurfacePortable(stack, settings, out);
 }
 
-// The loops run frame by frame over whole images so that the stacks are read
-// in memory order; per pixel the frames are still taken in ascending order, so
-// sums come out exactly as a pixel-by-pixel loop would give them.
-
-int WindowStack::ThresholdPositions(float t) {
-  // Highest frame above the threshold per pixel, -1 for none (kept in phaseTerm_ until PhaseTerms).
-  float* highest = phaseTerm_;
-  std::fill(highest, highest + pixels_, -1.0f);
-  for (uint32_t f = 0; f < frames_; ++f) {
-    const float* a = Frame(amplitude_, f);
-    for (size_t i = 0; i < pixels_; ++i)
-      if (a[i] > t) highest[i] = static_cast<float>(f);
-  }
-  const int last = static_cast<int>(frames_) - 1;
-  for (size_t i = 0; i < pixels_; ++i) {
-    const int c = static_cast<int>(highest[i]);
-    float pos = 0.0f;
-    if (c == last) {
-      pos = static_cast<float>(last);
-    } else if (c >= 0) {
-      const float ac = amplitude_[pixels_ * c + i];
-      const float an = amplitude_[pixels_ * (c + 1) + i];
-      pos = static_cast<float>(c - static_cast<int>(middle_)) + (t - ac) / (an - ac);
-    }
-    position_[i] = pos;
-  }
-  return 0;
-}
-
-int WindowStack::CentroidPositions() {
-  // Weighted sums in position_, energies in phaseTerm_ (both filled later anyway).
-  float* weighted = position_;
-  float* energy = phaseTerm_;
-  std::fill(weighted, weighted + pixels_, 0.0f);
-  std::fill(energy, energy + pixels_, 0.0f);
-  for (uint32_t k = 0; k < frames_; ++k) {
-    const float* a = Frame(amplitude_, k);
-    const float offset = static_cast<float>(static_cast<int>(k) - static_cast<int>(middle_));
-    for (size_t i = 0; i < pixels_; ++i) {
-      const float a2 = a[i] * a[i];
-      weighted[i] += offset * a2;
-      energy[i] += a2;
-    }
-  }
-  for (size_t i = 0; i < pixels_; ++i) {
-    if (energy[i] == 0.0f) return kZeroEnergy;
-    weighted[i] = weighted[i] / energy[i];
-  }
-  return 0;
-}
-
-void WindowStack::PhaseTerms() {
-  const float* before = Frame(phase_, 0);
-  const float* mid = Frame(phase_, 1);
-  const float* after = Frame(phase_, 2);
-  for (size_t i = 0; i < pixels_; ++i) {
-    float slope = position_[i] > 0.0f ? after[i] - mid[i] : mid[i] - before[i];
-    slope = Fold(slope);
-    phaseTerm_[i] = Fold(mid[i] - kPiF + slope * position_[i]);
-  }
-}
-
-void WindowStack::PhaseCorrections(int64_t divisor) {
-  const double v = static_cast<double>(divisor);
-  for (size_t i = 0; i < pixels_; ++i) {
-    const float w = std::fabs(phaseTerm_[i]);
-    const double r = static_cast<double>(w) / kHalfPi;
-    correction_[i] = static_cast<float>(static_cast<double>(w) < kHalfPi ? r * 0.25 / v : (2.0 - r) * 0.25 / v);
-  }
-}
-
-void WindowStack::Surface(bool withCorrection, float* out) const {
-  const float* coarse = surface_;
-  for (size_t i = 0; i < pixels_; ++i) {
-    float value = coarse[i] + position_[i];
-    if (withCorrection) value = value + correction_[i];
-    out[i] = value;
-  }
-}
-
-void WindowStack::MiddleAmplitude(float* out) const {
-  const float* a = Frame(amplitude_, middle_);
-  for (size_t i = 0; i < pixels_; ++i) out[i] = a[i];
-}
-
-void WindowStack::MiddlePhase(float* out) const {
-  const float* p = Frame(phase_, 1);
-  for (size_t i = 0; i < pixels_; ++i) out[i] = p[i];
+void ScaleWords(const uint16_t* words, size_t count, float scale, float* out) {
+  for (size_t i = 0; i < count; ++i) out[i] = static_cast<float>(words[i]) * scale;
 }
 
 }  // namespace k7hlp

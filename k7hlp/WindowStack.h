@@ -1,57 +1,41 @@
-// CamMode 5 working storage: the window samples of one acquisition as float
-// images, and the per-pixel results computed from them. Only the frames a
-// result reads are converted: every amplitude frame, the middle surface frame
-// and the phase frames around the middle (frames >= 3).
+// CamMode 5 extraction straight from the raw words (W x H x F frames x 3
+// components, planar). Pixels are taken in blocks that stay in the level-1
+// cache: each frame of a block is converted and summed as it is read, so no
+// float copy of the stack is ever written to memory, and only the frames a
+// result needs are read (every amplitude frame, the middle surface frame and,
+// for the phase correction, the three phase frames around the middle).
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
-#include <memory>
-
-#include "K7Hlp.h"
 
 namespace k7hlp {
 
-class WindowStack {
- public:
-  // Sizes every stack and image for the record's W x H x F, all zero.
-  WindowStack(uint32_t width, uint32_t height, uint32_t frames);
+struct WindowStack {
+  const uint16_t* words;  // component 0, frame 0
+  size_t pixels;          // W x H
+  uint32_t frames;        // at least 3
 
-  // Component 0 / 1 / 2 of the record into S / A / P; below 0 when the record
-  // is not raw, its layout does not cover the component, or its shape differs.
-  int FillSurface(const K7Hlp_Data& raw) { return Fill(raw, 0, 1.0f / 32, middle_, 1, surface_); }
-  int FillAmplitude(const K7Hlp_Data& raw) { return Fill(raw, 1, 1.0f / 16, 0, frames_, amplitude_); }
-  int FillPhase(const K7Hlp_Data& raw) { return Fill(raw, 2, 1.0f / 8192, middle_ - 1, 3, phase_); }
-
-  // Sub-frame position relative to the middle frame; below 0 on failure.
-  int ThresholdPositions(float threshold);
-  int CentroidPositions();
-  void PhaseTerms();
-  // Correction of the centroid-with-phase method for divisor v (> 0).
-  void PhaseCorrections(int64_t divisor);
-
-  // Result images, W x H each, into the given float buffers.
-  void Surface(bool withCorrection, float* out) const;
-  void MiddleAmplitude(float* out) const;
-  void MiddlePhase(float* out) const;
-
-  size_t Pixels() const { return pixels_; }
-  uint32_t Middle() const { return middle_; }
-
- private:
-  // Frames first .. first + count - 1 of the component into `images`.
-  int Fill(const K7Hlp_Data& raw, uint32_t component, float scale, uint32_t first, uint32_t count, float* images);
-  const float* Frame(const float* stack, uint32_t f) const { return stack + pixels_ * f; }
-
-  uint32_t width_, height_, frames_, middle_;
-  size_t pixels_;
-  // One block for everything: a single allocation per call is served again
-  // from the heap on the next frame instead of being mapped and faulted in anew.
-  std::unique_ptr<float[]> storage_;
-  float* amplitude_;  // [frame][row][column]
-  float* surface_;    // the middle frame
-  float* phase_;      // the frames middle - 1, middle, middle + 1
-  float *position_, *phaseTerm_, *correction_;    // [row][column]
+  uint32_t Middle() const { return (frames - 1) / 2; }
+  const uint16_t* Plane(uint32_t component, uint32_t frame) const {
+    return words + pixels * (size_t{frames} * component + frame);
+  }
 };
+
+enum class SubFrameMethod { kThreshold, kCentroid, kCentroidPhase };
+
+struct SubFrameSettings {
+  SubFrameMethod method;
+  float threshold;      // threshold crossing, above 0
+  double phaseDivisor;  // centroid with phase correction, above 0
+};
+
+// Surface (coarse middle frame plus sub-frame position) of every pixel into
+// `out`; kZeroEnergy, with `out` partly written, when a centroid meets a pixel
+// without amplitude energy. Both kernels give the same floats.
+int WindowSurface(const WindowStack& stack, const SubFrameSettings& settings, bool avx2, float* out);
+
+// One plane of words times a power of two (exact, so any kernel may do it).
+void ScaleWords(const uint16_t* words, size_t count, float scale, float* out);
 
 }  // namespace k7hlp

@@ -208,6 +208,12 @@ TEST(ExtractSurfaceTest, PhaseCorrectionNeedsItsRegisters) {
   raw.setParam("BSEnable", 0);
   raw.setParam("SensNavM2", 2147483647);  // the divisor must not overflow
   EXPECT_EQ(K7Hlp_extractSurface(raw.get(), kPhase, nullptr, surface.get()), 0);
+
+  MakeFiveFrames(raw, {0, 0, 0, 0, 0});
+  raw.setParam("BSEnable", -1);
+  EXPECT_EQ(K7Hlp_extractSurface(raw.get(), kPhase, nullptr, surface.get()), -1);
+  EXPECT_STREQ(K7Hlp_getLastError(), "K7Hlp_extractSurface:: sub-frame calculation failed")
+      << "a pixel without energy is reported before a missing register";
 }
 
 TEST(ExtractSurfaceTest, AmplitudeAndPhaseImagesOfTheMiddleFrame) {

@@ -13,8 +13,11 @@
 #include <vector>
 
 #include "K7Hlp.h"
+#include "CpuFeatures.h"
 #include "Median.h"
+#include "Status.h"
 #include "TestRecords.h"
+#include "WindowStack.h"
 #include "ZTagTable.h"
 
 using k7hlp_test::MakeSurface;
@@ -205,6 +208,140 @@ TEST(OptimisedEquivalenceTest, TableScalingEqualsTheBinarySearchForOrderedAndUno
     testing::internal::GetCapturedStdout();
     if (status == 0) {
       EXPECT_TRUE(SameImage(out.floats(), expected));
+    }
+  }
+}
+
+namespace {
+
+// One window pixel as the arithmetic was first written: a float stack per
+// component, comparisons with pi and pi / 2 made in double.
+struct WindowReference {
+  const std::vector<uint16_t>& words;
+  size_t pixels;
+  uint32_t frames;
+
+  float Word(uint32_t component, uint32_t frame, size_t i, float scale) const {
+    return static_cast<float>(words[pixels * (size_t{frames} * component + frame) + i]) * scale;
+  }
+  static float Fold(float v) {
+    if (static_cast<double>(v) > 3.141592653589793) v = 6.2831855f - v;
+    if (static_cast<double>(v) < -3.141592653589793) v = -6.2831855f - v;
+    return v;
+  }
+  float Threshold(size_t i, float t) const {
+    int c = -1;
+    for (uint32_t f = 0; f < frames; ++f)
+      if (Word(1, f, i, 1.0f / 16) > t) c = static_cast<int>(f);
+    const int last = static_cast<int>(frames) - 1, middle = static_cast<int>((frames - 1) / 2);
+    if (c == last) return static_cast<float>(last);
+    if (c < 0) return 0.0f;
+    const float ac = Word(1, c, i, 1.0f / 16), an = Word(1, c + 1, i, 1.0f / 16);
+    return static_cast<float>(c - middle) + (t - ac) / (an - ac);
+  }
+  // False for a pixel without energy.
+  bool Centroid(size_t i, float* position) const {
+    float weighted = 0.0f, energy = 0.0f;
+    for (uint32_t k = 0; k < frames; ++k) {
+      const float a = Word(1, k, i, 1.0f / 16), a2 = a * a;
+      weighted += static_cast<float>(static_cast<int>(k) - static_cast<int>((frames - 1) / 2)) * a2;
+      energy += a2;
+    }
+    *position = weighted / energy;
+    return energy != 0.0f;
+  }
+  float Correction(size_t i, float position, double divisor) const {
+    const uint32_t m = (frames - 1) / 2;
+    const float before = Word(2, m - 1, i, 1.0f / 8192), mid = Word(2, m, i, 1.0f / 8192),
+                after = Word(2, m + 1, i, 1.0f / 8192);
+    const float slope = Fold(position > 0.0f ? after - mid : mid - before);
+    const float w = std::fabs(Fold(mid - 3.1415927f + slope * position));
+    const double r = static_cast<double>(w) / 1.5707963267948966;
+    return static_cast<float>(static_cast<double>(w) < 1.5707963267948966 ? r * 0.25 / divisor
+                                                                           : (2.0 - r) * 0.25 / divisor);
+  }
+  // The surface image, or an empty one when a centroid meets a pixel without energy.
+  std::vector<float> Surface(k7hlp::SubFrameMethod method, float t, double divisor) const {
+    std::vector<float> out(pixels);
+    for (size_t i = 0; i < pixels; ++i) {
+      float position = 0.0f;
+      if (method == k7hlp::SubFrameMethod::kThreshold)
+        position = Threshold(i, t);
+      else if (!Centroid(i, &position))
+        return {};
+      out[i] = Word(0, (frames - 1) / 2, i, 1.0f / 32) + position;
+      if (method == k7hlp::SubFrameMethod::kCentroidPhase) out[i] = out[i] + Correction(i, position, divisor);
+    }
+    return out;
+  }
+};
+
+// Window words W x H x F x 3: amplitudes around the threshold 30 (word 480)
+// with zero and saturated samples, pixels below the threshold in every frame or
+// above it up to the last frame, phases over the whole word range.
+std::vector<uint16_t> RandomWindow(size_t pixels, uint32_t frames, uint32_t seed) {
+  std::mt19937 rng(seed);
+  std::vector<uint16_t> words(pixels * frames * 3);
+  for (size_t i = 0; i < pixels * frames; ++i) {
+    words[i] = static_cast<uint16_t>(rng());
+    words[2 * pixels * frames + i] = static_cast<uint16_t>(rng());
+  }
+  uint16_t* amplitude = words.data() + pixels * frames;
+  for (size_t i = 0; i < pixels; ++i) {
+    const uint32_t kind = rng() % 8;
+    for (uint32_t f = 0; f < frames; ++f) {
+      uint16_t& a = amplitude[pixels * f + i];
+      a = static_cast<uint16_t>(rng() % 1000);
+      if (kind == 0) a = static_cast<uint16_t>(a % 480);  // never above the threshold
+      if (kind == 1 && f + 1 == frames) a = 65535;       // saturated, above it in the last frame
+      if (kind == 2) a = f % 2 ? static_cast<uint16_t>(a | 1) : 0;  // zero in every other frame
+    }
+  }
+  return words;
+}
+
+}  // namespace
+
+TEST(OptimisedEquivalenceTest, WindowExtractionEqualsThePixelByPixelArithmeticWithEitherKernel) {
+  using k7hlp::SubFrameMethod;
+  struct Shape {
+    uint32_t w, h, frames;
+  };
+  const Shape shapes[] = {{1, 1, 3}, {7, 3, 3}, {257, 1, 4}, {97, 31, 5}, {33, 5, 64}, {280, 292, 5}};
+  const bool kernels[] = {false, k7hlp::HasAvx2()};
+  for (const Shape& s : shapes) {
+    const size_t pixels = size_t{s.w} * s.h;
+    const std::vector<uint16_t> words = RandomWindow(pixels, s.frames, s.w * 31 + s.frames);
+    const k7hlp::WindowStack stack{words.data(), pixels, s.frames};
+    const WindowReference reference{words, pixels, s.frames};
+    for (SubFrameMethod method : {SubFrameMethod::kThreshold, SubFrameMethod::kCentroid, SubFrameMethod::kCentroidPhase}) {
+      const k7hlp::SubFrameSettings settings{method, 30.0f, 5.0};
+      const std::vector<float> expected = reference.Surface(method, 30.0f, 5.0);
+      for (bool avx2 : kernels) {
+        SCOPED_TRACE(testing::Message() << s.w << " x " << s.h << " x " << s.frames << " method "
+                                        << static_cast<int>(method) << " avx2 " << avx2);
+        std::vector<float> got(pixels);
+        ASSERT_EQ(k7hlp::WindowSurface(stack, settings, avx2, got.data()), 0);
+        EXPECT_EQ(std::memcmp(got.data(), expected.data(), pixels * sizeof(float)), 0)
+            << SameImage(got, expected).message();
+      }
+    }
+  }
+}
+
+TEST(OptimisedEquivalenceTest, WindowCentroidFindsAPixelWithoutEnergyAnywhere) {
+  const uint32_t frames = 5;
+  for (size_t pixels : {size_t{1}, size_t{9}, size_t{300}}) {
+    for (size_t dark : {size_t{0}, pixels - 1}) {
+      std::vector<uint16_t> words = RandomWindow(pixels, frames, 3);
+      for (uint32_t f = 0; f < frames; ++f) words[pixels * (frames + f) + dark] = 0;
+      const k7hlp::WindowStack stack{words.data(), pixels, frames};
+      for (bool avx2 : {false, k7hlp::HasAvx2()}) {
+        std::vector<float> out(pixels);
+        EXPECT_EQ(k7hlp::WindowSurface(stack, {k7hlp::SubFrameMethod::kCentroid, 0.0f, 1.0}, avx2, out.data()),
+                  k7hlp::kZeroEnergy)
+            << pixels << " pixels, dark " << dark << " avx2 " << avx2;
+      }
     }
   }
 }

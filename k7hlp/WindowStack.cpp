@@ -42,24 +42,36 @@ K7HLP_BLOCK_STEP float Fold(float v) {
   return v <= -kPiF ? -kTwoPiF - v : v;
 }
 
+K7HLP_BLOCK_STEP float Amplitude(const uint16_t* words, size_t i) {
+  return static_cast<float>(words[i]) * kAmplitudeScale;
+}
+
 // Highest frame above the threshold and the straight line to the frame after
 // it; a crossing in the last frame gives that frame's index, none gives 0.
+// The first frame sets the running values instead of a clearing pass, and every
+// running value is stored on every lane: a store on some lanes only would make
+// the vectoriser branch around masked stores.
 K7HLP_BLOCK_STEP void ThresholdBlock(const WindowStack& s, float t, size_t first, size_t n, float* position) {
   int32_t crossing[kBlock];
-  float at[kBlock], next[kBlock];
+  float at[kBlock], next[kBlock];  // meaningful only behind a crossing
+  const uint16_t* a0 = s.Plane(1, 0) + first;
   for (size_t i = 0; i < n; ++i) {
-    crossing[i] = -1;
-    at[i] = next[i] = 0.0f;
+    const float v = Amplitude(a0, i);
+    crossing[i] = v > t ? 0 : -1;
+    at[i] = next[i] = v;
   }
-  for (uint32_t k = 0; k < s.frames; ++k) {
+  for (uint32_t k = 1; k < s.frames; ++k) {
     const uint16_t* a = s.Plane(1, k) + first;
     const int32_t frame = static_cast<int32_t>(k);
     for (size_t i = 0; i < n; ++i) {
-      const float v = static_cast<float>(a[i]) * kAmplitudeScale;
-      next[i] = crossing[i] == frame - 1 ? v : next[i];
+      const float v = Amplitude(a, i);
+      const int32_t c = crossing[i];
       const bool above = v > t;
-      crossing[i] = above ? frame : crossing[i];
-      at[i] = above ? v : at[i];
+      const float following = c == frame - 1 ? v : next[i];
+      const float crossed = above ? v : at[i];
+      crossing[i] = std::max(c, above ? frame : -1);
+      next[i] = following;
+      at[i] = crossed;
     }
   }
   const int32_t last = static_cast<int32_t>(s.frames) - 1;
@@ -73,15 +85,24 @@ K7HLP_BLOCK_STEP void ThresholdBlock(const WindowStack& s, float t, size_t first
 }
 
 // Centroid of the squared amplitudes relative to the middle frame, frames
-// summed in ascending order. Returns true when a pixel has no energy.
+// summed in ascending order from 0 (kept: 0 + -0 is +0). Returns true when a
+// pixel has no energy.
 K7HLP_BLOCK_STEP bool CentroidBlock(const WindowStack& s, size_t first, size_t n, float* position) {
   float weighted[kBlock], energy[kBlock];
-  for (size_t i = 0; i < n; ++i) weighted[i] = energy[i] = 0.0f;
-  for (uint32_t k = 0; k < s.frames; ++k) {
+  const int32_t middle = static_cast<int32_t>(s.Middle());
+  const uint16_t* a0 = s.Plane(1, 0) + first;
+  const float offset0 = static_cast<float>(-middle);
+  for (size_t i = 0; i < n; ++i) {
+    const float v = Amplitude(a0, i);
+    const float v2 = v * v;
+    weighted[i] = 0.0f + offset0 * v2;
+    energy[i] = 0.0f + v2;
+  }
+  for (uint32_t k = 1; k < s.frames; ++k) {
     const uint16_t* a = s.Plane(1, k) + first;
-    const float offset = static_cast<float>(static_cast<int32_t>(k) - static_cast<int32_t>(s.Middle()));
+    const float offset = static_cast<float>(static_cast<int32_t>(k) - middle);
     for (size_t i = 0; i < n; ++i) {
-      const float v = static_cast<float>(a[i]) * kAmplitudeScale;
+      const float v = Amplitude(a, i);
       const float v2 = v * v;
       weighted[i] += offset * v2;
       energy[i] += v2;

@@ -69,17 +69,8 @@ int CheckComponents(const K7Hlp_Data& in) {
   return kOk;
 }
 
-int ThresholdSetting(const void* threshold, SubFrameSettings& settings) {
-  if (!threshold) return Fail(kMissing, "K7Hlp_extractSurface:: threshold not defined");
-  const float t = *static_cast<const float*>(threshold);
-  if (!(t > 0.0f)) return Fail(kStepFailed, "K7Hlp_extractSurface:: threshold value not supported");
-  settings.threshold = t;
-  return kOk;
-}
-
 // Divisor of the phase correction: the demodulation cycles per frame, 2 (SensNavM2 + 1),
-// plus one when background suppression is on. Reports nothing: a pixel without
-// energy, found later, takes precedence over a missing register.
+// plus one when background suppression is on. Reports nothing (see SubFrameSettingsFor).
 int PhaseDivisor(const K7Hlp_Data& in, SubFrameSettings& settings) {
   const int32_t navM2 = ParamValue(in, "SensNavM2");
   const int32_t bsEnable = ParamValue(in, "BSEnable");
@@ -88,6 +79,30 @@ int PhaseDivisor(const K7Hlp_Data& in, SubFrameSettings& settings) {
   if (divisor == 0) return kZeroDivisor;
   settings.phaseDivisor = static_cast<double>(divisor);
   return kOk;
+}
+
+// The method of `mode` with its parameters. A phase divisor that cannot be had
+// comes back in `deferred`, not reported: a pixel without energy, which the
+// centroids run for, is reported first.
+int SubFrameSettingsFor(const K7Hlp_Data& in, _K7Hlp_extractMode mode, const void* threshold,
+                        SubFrameSettings& settings, int& deferred) {
+  settings = {SubFrameMethod::kCentroid, 0.0f, 1.0};
+  deferred = kOk;
+  if (mode == K7Hlp_extractCentroidPhase) {
+    deferred = PhaseDivisor(in, settings);
+    if (deferred == kOk) settings.method = SubFrameMethod::kCentroidPhase;
+  }
+  if (mode != K7Hlp_extractThreshold) return kOk;
+  if (!threshold) return Fail(kMissing, "K7Hlp_extractSurface:: threshold not defined");
+  settings.threshold = *static_cast<const float*>(threshold);
+  if (!(settings.threshold > 0.0f)) return Fail(kStepFailed, "K7Hlp_extractSurface:: threshold value not supported");
+  settings.method = SubFrameMethod::kThreshold;
+  return kOk;
+}
+
+int ReportDeferred(int status) {
+  if (status == kStepFailed) return Fail(kStepFailed, "K7Hlp_extractSurface:: SensNavM2 or BSEnable not found...");
+  return status;  // kZeroDivisor goes without a message
 }
 
 int ExtractWindow(const K7Hlp_Data& in, _K7Hlp_extractMode mode, const void* threshold, K7Hlp_Data& surface,
@@ -101,24 +116,14 @@ int ExtractWindow(const K7Hlp_Data& in, _K7Hlp_extractMode mode, const void* thr
   if (!in.data || !CheckedProduct({in.dim[0], in.dim[1], in.dim[2], in.dim[3]}, in.dataSize / 2, &count))
     return Fail(kStepFailed, "K7Hlp_extractSurface:: surface extraction failed");
   if (int status = CheckComponents(in)) return status;
-  SubFrameSettings settings{SubFrameMethod::kCentroid, 0.0f, 1.0};
-  if (mode == K7Hlp_extractThreshold) {
-    settings.method = SubFrameMethod::kThreshold;
-    if (int status = ThresholdSetting(threshold, settings)) return status;
-  }
-  int divisorStatus = kOk;
-  if (mode == K7Hlp_extractCentroidPhase) {
-    divisorStatus = PhaseDivisor(in, settings);
-    // Without a divisor the centroids still run, to find a pixel without energy.
-    if (divisorStatus == kOk) settings.method = SubFrameMethod::kCentroidPhase;
-  }
+  SubFrameSettings settings;
+  int deferred = kOk;
+  if (int status = SubFrameSettingsFor(in, mode, threshold, settings, deferred)) return status;
   const WindowStack stack{RawSamples(in), Pixels(in), in.dim[2]};
   std::unique_ptr<float[]> image(new float[stack.pixels]);
   if (WindowSurface(stack, settings, HasAvx2(), image.get()) < 0)
     return Fail(kStepFailed, "K7Hlp_extractSurface:: sub-frame calculation failed");
-  if (divisorStatus == kStepFailed)
-    return Fail(kStepFailed, "K7Hlp_extractSurface:: SensNavM2 or BSEnable not found...");
-  if (divisorStatus != kOk) return divisorStatus;
+  if (deferred != kOk) return ReportDeferred(deferred);
   AdoptImage(in, surface, K7Hlp_unitFrames, std::move(image));
   if (amplitude)
     AdoptScaledPlane(in, stack.Plane(1, stack.Middle()), kAmplitudeScale, *amplitude, K7Hlp_unitAmplitude);

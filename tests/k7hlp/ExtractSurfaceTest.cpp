@@ -159,9 +159,12 @@ TEST(ExtractSurfaceTest, WindowModeRejectsUnknownModesAndShortStacks) {
     EXPECT_EQ(K7Hlp_extractSurface(raw.get(), static_cast<_K7Hlp_extractMode>(mode), nullptr, surface.get()), -4);
     EXPECT_STREQ(K7Hlp_getLastError(), "K7Hlp_extractSurface:: selected mode not supported in CamMode 5");
   }
-  MakeWindow(raw, 2, 2, {0, 0}, {16, 16}, {0, 0});
-  EXPECT_EQ(K7Hlp_extractSurface(raw.get(), kCentroid, nullptr, surface.get()), -4);
-  EXPECT_STREQ(K7Hlp_getLastError(), "K7Hlp_extractSurface:: CamMode 5 needs at least 3 frames");
+  for (uint32_t frames : {1u, 2u}) {
+    MakeWindow(raw, 2, 2, std::vector<uint16_t>(frames, 0), std::vector<uint16_t>(frames, 16),
+               std::vector<uint16_t>(frames, 0));
+    EXPECT_EQ(K7Hlp_extractSurface(raw.get(), kCentroid, nullptr, surface.get()), -4);
+    EXPECT_STREQ(K7Hlp_getLastError(), "K7Hlp_extractSurface:: CamMode 5 needs at least 3 frames");
+  }
 }
 
 TEST(ExtractSurfaceTest, MissingComponentsAreReportedPerFill) {

@@ -35,11 +35,12 @@ uint8_t* GiveExtendedHeader(const K7Hlp_Data& in, K7Hlp_Data& out) {
   return block + in.headerSize;
 }
 
-// The step from the centre of frame h - 1 to that of frame h, 0 before frame 0.
-std::vector<float> Steps(const std::vector<float>& centres) {
-  std::vector<float> steps(centres.size());
-  for (size_t h = 1; h < centres.size(); ++h) steps[h] = centres[h] - centres[h - 1];
-  return steps;
+// The frame centres with the step up to each: the per-pixel formula needs both.
+std::vector<CounterEntry> Entries(const std::vector<float>& centres) {
+  std::vector<CounterEntry> entries(centres.size());
+  for (size_t h = 0; h < centres.size(); ++h)
+    entries[h] = {h > 0 ? centres[h] - centres[h - 1] : 0.0f, centres[h]};
+  return entries;
 }
 
 }  // namespace
@@ -84,8 +85,7 @@ int ScaleByCounter(const K7Hlp_Data& in, K7Hlp_Data& out, uint32_t countScale, F
 
   const size_t pixels = PixelCount(in);
   std::unique_ptr<float[]> positions = UnclearedFloats(pixels, reuse);
-  const std::vector<float> steps = Steps(table);
-  if (!PositionsFromCounter(FloatSamples(in), pixels, {table.data(), steps.data(), n}, positions.get(), HasAvx2()))
+  if (!PositionsFromCounter(FloatSamples(in), pixels, Entries(table).data(), n, positions.get(), HasAvx2()))
     return Fail(kOutsideCounter, "K7Hlp_scaleSurface:: surface value outside the counter table...");
   AdoptFloatSamples(out, in.dim[0], in.dim[1], in.dim[2], in.dim[3], std::move(positions), pixels);
   return kOk;

@@ -2,6 +2,10 @@
 
 #include "CpuFeatures.h"
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace k7hlp {
 namespace {
 
@@ -9,35 +13,105 @@ namespace {
 // failing surface reads nothing beyond it either. Every value lies in
 // [0, frames - 1]: truncation is the floor, and h - l is 1 where they differ,
 // so the division of the step by it is left out (dividing by 1 changes no
-// float). On a whole frame index the formula gives (+0 or -0) + position[h],
-// which is position[h] itself as no table value is -0 (the frame centres are
+// float). On a whole frame index the formula gives (+0 or -0) + position,
+// which is the position itself as no table value is -0 (the frame centres are
 // rounded sums of integers).
-inline float CounterPosition(float m, const CounterLookup& t, float last) {
+inline float CounterPosition(float m, const CounterEntry* table, float last) {
   float mc = m > 0.0f ? m : 0.0f;
   mc = mc < last ? mc : last;
   const int32_t l = static_cast<int32_t>(mc);
   const int32_t h = l + (mc > static_cast<float>(l));
-  return (mc - static_cast<float>(h)) * t.step[h] + t.position[h];
+  return (mc - static_cast<float>(h)) * table[h].step + table[h].position;
 }
 
 inline float GridPosition(float c, const GridLookup& g) {
   const uint32_t cell = GridCell(c, g.first, g.perCell, g.lastCell);
-  const uint32_t j = 2 * cell + !(c < g.point[cell]);
-  return g.slope[j] * (c - g.x[j]) + g.z[j];
+  const GridSegment& s = g.segment[2 * cell + !(c < g.point[cell])];
+  return s.slope * (c - s.x) + s.z;
 }
+
+#if defined(__SSE2__)
+// Four pixels a step. The indices go through memory: storing a vector and
+// loading its elements is cheaper than extracting them one by one.
+size_t CounterSse2(const float* surface, size_t pixels, const CounterEntry* table, uint32_t frames, float* out,
+                   bool* inside) {
+  const __m128 zero = _mm_setzero_ps();
+  const __m128 last = _mm_set1_ps(static_cast<float>(frames - 1));
+  __m128 valid = _mm_castsi128_ps(_mm_set1_epi32(-1));
+  alignas(16) int32_t h[4];
+  size_t i = 0;
+  for (; i + 4 <= pixels; i += 4) {
+    const __m128 m = _mm_loadu_ps(surface + i);
+    valid = _mm_and_ps(valid, _mm_and_ps(_mm_cmpge_ps(m, zero), _mm_cmple_ps(m, last)));  // NaN fails both
+    // max returns its second operand for NaN and for two zeros, as m > 0 ? m : 0 does.
+    const __m128 mc = _mm_min_ps(_mm_max_ps(m, zero), last);
+    const __m128i l = _mm_cvttps_epi32(mc);
+    const __m128i above = _mm_castps_si128(_mm_cmpgt_ps(mc, _mm_cvtepi32_ps(l)));
+    const __m128i hv = _mm_sub_epi32(l, above);
+    _mm_store_si128(reinterpret_cast<__m128i*>(h), hv);
+    // Entries 0 and 1 side by side, then 2 and 3: steps at even places, positions at odd ones.
+    const __m128 e01 = _mm_loadh_pi(_mm_castpd_ps(_mm_load_sd(reinterpret_cast<const double*>(table + h[0]))),
+                                    reinterpret_cast<const __m64*>(table + h[1]));
+    const __m128 e23 = _mm_loadh_pi(_mm_castpd_ps(_mm_load_sd(reinterpret_cast<const double*>(table + h[2]))),
+                                    reinterpret_cast<const __m64*>(table + h[3]));
+    const __m128 step = _mm_shuffle_ps(e01, e23, _MM_SHUFFLE(2, 0, 2, 0));
+    const __m128 position = _mm_shuffle_ps(e01, e23, _MM_SHUFFLE(3, 1, 3, 1));
+    const __m128 offset = _mm_sub_ps(mc, _mm_cvtepi32_ps(hv));
+    _mm_storeu_ps(out + i, _mm_add_ps(_mm_mul_ps(offset, step), position));
+  }
+  *inside = _mm_movemask_ps(valid) == 0xf;
+  return i;
+}
+
+// Four pixels a step: the cells' points loaded one by one, compared as a
+// vector; the four segments loaded whole and transposed into slopes, x and z.
+size_t GridSse2(const float* surface, size_t pixels, const GridLookup& g, float* out) {
+  const __m128 zero = _mm_setzero_ps();
+  const __m128 first = _mm_set1_ps(g.first);
+  const __m128 perCell = _mm_set1_ps(g.perCell);
+  const __m128 lastCell = _mm_set1_ps(g.lastCell);
+  const __m128i one = _mm_set1_epi32(1);
+  alignas(16) int32_t cell[4], j[4];
+  size_t i = 0;
+  for (; i + 4 <= pixels; i += 4) {
+    const __m128 c = _mm_loadu_ps(surface + i);
+    const __m128 f = _mm_min_ps(_mm_max_ps(_mm_mul_ps(_mm_sub_ps(c, first), perCell), zero), lastCell);
+    const __m128i cells = _mm_cvttps_epi32(f);
+    _mm_store_si128(reinterpret_cast<__m128i*>(cell), cells);
+    const __m128 p01 = _mm_unpacklo_ps(_mm_load_ss(g.point + cell[0]), _mm_load_ss(g.point + cell[1]));
+    const __m128 p23 = _mm_unpacklo_ps(_mm_load_ss(g.point + cell[2]), _mm_load_ss(g.point + cell[3]));
+    const __m128 below = _mm_cmplt_ps(c, _mm_movelh_ps(p01, p23));
+    // 2 * cell + 1, less one where the value lies below the cell's point.
+    const __m128i jv = _mm_add_epi32(_mm_add_epi32(_mm_add_epi32(cells, cells), one), _mm_castps_si128(below));
+    _mm_store_si128(reinterpret_cast<__m128i*>(j), jv);
+    __m128 slope = _mm_loadu_ps(&g.segment[j[0]].slope);
+    __m128 x = _mm_loadu_ps(&g.segment[j[1]].slope);
+    __m128 z = _mm_loadu_ps(&g.segment[j[2]].slope);
+    __m128 unused = _mm_loadu_ps(&g.segment[j[3]].slope);
+    _MM_TRANSPOSE4_PS(slope, x, z, unused);
+    _mm_storeu_ps(out + i, _mm_add_ps(_mm_mul_ps(slope, _mm_sub_ps(c, x)), z));
+  }
+  return i;
+}
+#endif
 
 }  // namespace
 
-bool PositionsFromCounter(const float* surface, size_t pixels, const CounterLookup& table, float* out, bool avx2) {
+bool PositionsFromCounter(const float* surface, size_t pixels, const CounterEntry* table, uint32_t frames, float* out,
+                          bool avx2) {
   bool inside = true;
   size_t done = 0;
 #if K7HLP_HAVE_AVX2_KERNELS
-  if (avx2) done = detail::PositionsFromCounterAvx2(surface, pixels, table, out, &inside);
+  if (avx2) done = detail::PositionsFromCounterAvx2(surface, pixels, table, frames, out, &inside);
 #else
   (void)avx2;
 #endif
-  const float last = static_cast<float>(table.frames - 1);
-  // Counted without an early exit so that the loop vectorises; NaN is outside.
+#if defined(__SSE2__)
+  bool restInside = true;
+  done += CounterSse2(surface + done, pixels - done, table, frames, out + done, &restInside);
+  inside = inside && restInside;
+#endif
+  const float last = static_cast<float>(frames - 1);
   uint32_t outside = 0;
   for (size_t i = done; i < pixels; ++i) {
     const float m = surface[i];
@@ -47,12 +121,10 @@ bool PositionsFromCounter(const float* surface, size_t pixels, const CounterLook
   return inside && outside == 0;
 }
 
-void PositionsFromGrid(const float* surface, size_t pixels, const GridLookup& grid, float* out, bool avx2) {
+void PositionsFromGrid(const float* surface, size_t pixels, const GridLookup& grid, float* out) {
   size_t done = 0;
-#if K7HLP_HAVE_AVX2_KERNELS
-  if (avx2) done = detail::PositionsFromGridAvx2(surface, pixels, grid, out);
-#else
-  (void)avx2;
+#if defined(__SSE2__)
+  done = GridSse2(surface, pixels, grid, out);
 #endif
   for (size_t i = done; i < pixels; ++i) out[i] = GridPosition(surface[i], grid);
 }

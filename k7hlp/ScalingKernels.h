@@ -1,7 +1,10 @@
-// Per-pixel loops of the two scalings, each with a portable kernel and an
-// AVX2 one (gathers). Both compute every pixel by the same float operations
-// in the same order, so they agree bit for bit; `avx2` picks the kernel (the
-// caller asks HasAvx2(), tests run both).
+// Per-pixel loops of the two scalings. Each pixel needs one or two entries of
+// a small table at a computed index; on this class of processor gathers cost
+// more than single loads, so the kernels compute the indices of a group of
+// pixels with vector operations and load the entries one by one. The AVX2
+// kernel and the portable one (SSE2, plain C++ elsewhere) compute every pixel
+// by the same float operations in the same order and agree bit for bit;
+// `avx2` picks the kernel (the caller asks HasAvx2(), tests run both).
 #pragma once
 
 #include <cstddef>
@@ -9,32 +12,38 @@
 
 namespace k7hlp {
 
-// The frame-centre table arranged so that a pixel needs one index and two
-// loads: at frame h the position and the step up from frame h - 1 (0 at h = 0).
-struct CounterLookup {
-  const float* position;
-  const float* step;
-  uint32_t frames;  // >= 1
+// At frame index h: the position, and the step up from frame h - 1 (0 at h = 0).
+// Side by side so that one 8-byte load fetches both.
+struct CounterEntry {
+  float step;
+  float position;
 };
 
-// Positions of frame indices. False when a value is NaN or outside
-// [0, frames - 1]; `out` then holds unspecified values, but no access left
-// the tables or the buffers.
-bool PositionsFromCounter(const float* surface, size_t pixels, const CounterLookup& table, float* out, bool avx2);
+// Positions of frame indices through `frames` (>= 1) entries. False when a
+// value is NaN or outside [0, frames - 1]; `out` then holds unspecified
+// values, but no access left the table or the buffers.
+bool PositionsFromCounter(const float* surface, size_t pixels, const CounterEntry* table, uint32_t frames, float* out,
+                          bool avx2);
+
+// One segment of a zTag table: slope, and x and z of its upper point. Four
+// floats, so that one 16-byte load fetches it.
+struct GridSegment {
+  float slope;
+  float x;
+  float z;
+  float unused;
+};
 
 // A zTag table laid out over an even grid of cells along x: at most one table
 // point per cell, so a value finds its segment with one comparison against
-// the point of its cell. `segment*` hold, at 2 * cell + side, the segment
-// (slope, x, z of its upper point) a value below (side 0) or at or above
-// (side 1) that point uses.
+// the point of its cell. `segment` holds, at 2 * cell + side, the segment a
+// value below (side 0) or at or above (side 1) that point uses.
 struct GridLookup {
   float first;     // x where cell 0 starts
   float perCell;   // cells per unit of x
   float lastCell;  // index of the last cell, as a float
   const float* point;  // per cell; +inf where the cell holds none
-  const float* slope;
-  const float* x;
-  const float* z;
+  const GridSegment* segment;
 };
 
 // The cell of a value: the same float operations for the grid's construction
@@ -46,13 +55,12 @@ inline uint32_t GridCell(float c, float first, float perCell, float lastCell) {
   return static_cast<uint32_t>(static_cast<int32_t>(f));  // f < 2^31: the grid is small
 }
 
-void PositionsFromGrid(const float* surface, size_t pixels, const GridLookup& grid, float* out, bool avx2);
+void PositionsFromGrid(const float* surface, size_t pixels, const GridLookup& grid, float* out);
 
 namespace detail {
-// The AVX2 kernels take whole groups of eight pixels and return how many they did.
-size_t PositionsFromCounterAvx2(const float* surface, size_t pixels, const CounterLookup& table, float* out,
-                                bool* inside);
-size_t PositionsFromGridAvx2(const float* surface, size_t pixels, const GridLookup& grid, float* out);
+// The kernels take whole groups of pixels and return how many they did.
+size_t PositionsFromCounterAvx2(const float* surface, size_t pixels, const CounterEntry* table, uint32_t frames,
+                                float* out, bool* inside);
 }  // namespace detail
 
 }  // namespace k7hlp

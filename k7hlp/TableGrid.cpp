@@ -58,9 +58,7 @@ bool TableGrid::Place(const std::vector<zTagItem>& table, uint32_t cells) {
 void TableGrid::Fill(const std::vector<zTagItem>& table, const std::vector<float>& slopes) {
   const size_t cells = static_cast<size_t>(lastCell_) + 1;
   point_.assign(cells, std::numeric_limits<float>::infinity());
-  slope_.resize(2 * cells);
-  x_.resize(2 * cells);
-  z_.resize(2 * cells);
+  segment_.resize(2 * cells);
   const size_t n = table.size();
   size_t below = 0;  // points in earlier cells
   for (size_t cell = 0; cell < cells; ++cell) {
@@ -70,9 +68,7 @@ void TableGrid::Fill(const std::vector<zTagItem>& table, const std::vector<float
       size_t k = below + (side == 1 && holdsPoint);
       if (k == 0) k = 1;
       if (k == n) k = n - 2;
-      slope_[2 * cell + side] = slopes[k];
-      x_[2 * cell + side] = table[k].x;
-      z_[2 * cell + side] = table[k].z;
+      segment_[2 * cell + side] = {slopes[k], table[k].x, table[k].z, 0.0f};
     }
     below += holdsPoint;
   }
@@ -80,7 +76,7 @@ void TableGrid::Fill(const std::vector<zTagItem>& table, const std::vector<float
 }
 
 GridLookup TableGrid::Lookup() const {
-  return {first_, perCell_, lastCell_, point_.data(), slope_.data(), x_.data(), z_.data()};
+  return {first_, perCell_, lastCell_, point_.data(), segment_.data()};
 }
 
 }  // namespace k7hlp

@@ -24,7 +24,8 @@ class TableGrid {
 
   float first_ = 0.0f, perCell_ = 0.0f, lastCell_ = 0.0f;
   std::vector<uint32_t> cellOf_;  // per table point, while building
-  std::vector<float> point_, slope_, x_, z_;
+  std::vector<float> point_;
+  std::vector<GridSegment> segment_;
 };
 
 }  // namespace k7hlp

@@ -63,33 +63,56 @@ size_t CounterSse2(const float* surface, size_t pixels, const CounterEntry* tabl
   return i;
 }
 
-// Four pixels a step: the cells' points loaded one by one, compared as a
-// vector; the four segments loaded whole and transposed into slopes, x and z.
-size_t GridSse2(const float* surface, size_t pixels, const GridLookup& g, float* out) {
+// A block of pixels in four passes: the cells (as vectors), the cells' points
+// (one load and one store each: assembling them into vectors would cost a
+// shuffle per pixel), the segment indices (as vectors), then four segments at
+// a time, loaded whole and transposed into slopes, x and z.
+using detail::kScalingBlock;
+
+void GridCells(const float* c, const GridLookup& g, int32_t* cell) {
   const __m128 zero = _mm_setzero_ps();
   const __m128 first = _mm_set1_ps(g.first);
   const __m128 perCell = _mm_set1_ps(g.perCell);
   const __m128 lastCell = _mm_set1_ps(g.lastCell);
+  for (size_t i = 0; i < kScalingBlock; i += 4) {
+    const __m128 f = _mm_mul_ps(_mm_sub_ps(_mm_loadu_ps(c + i), first), perCell);
+    const __m128i cells = _mm_cvttps_epi32(_mm_min_ps(_mm_max_ps(f, zero), lastCell));
+    _mm_store_si128(reinterpret_cast<__m128i*>(cell + i), cells);
+  }
+}
+
+// 2 * cell + 1, less one where the value lies below the cell's point.
+void SegmentIndices(const float* c, const int32_t* cell, const float* point, int32_t* j) {
   const __m128i one = _mm_set1_epi32(1);
-  alignas(16) int32_t cell[4], j[4];
-  size_t i = 0;
-  for (; i + 4 <= pixels; i += 4) {
-    const __m128 c = _mm_loadu_ps(surface + i);
-    const __m128 f = _mm_min_ps(_mm_max_ps(_mm_mul_ps(_mm_sub_ps(c, first), perCell), zero), lastCell);
-    const __m128i cells = _mm_cvttps_epi32(f);
-    _mm_store_si128(reinterpret_cast<__m128i*>(cell), cells);
-    const __m128 p01 = _mm_unpacklo_ps(_mm_load_ss(g.point + cell[0]), _mm_load_ss(g.point + cell[1]));
-    const __m128 p23 = _mm_unpacklo_ps(_mm_load_ss(g.point + cell[2]), _mm_load_ss(g.point + cell[3]));
-    const __m128 below = _mm_cmplt_ps(c, _mm_movelh_ps(p01, p23));
-    // 2 * cell + 1, less one where the value lies below the cell's point.
-    const __m128i jv = _mm_add_epi32(_mm_add_epi32(_mm_add_epi32(cells, cells), one), _mm_castps_si128(below));
-    _mm_store_si128(reinterpret_cast<__m128i*>(j), jv);
-    __m128 slope = _mm_loadu_ps(&g.segment[j[0]].slope);
-    __m128 x = _mm_loadu_ps(&g.segment[j[1]].slope);
-    __m128 z = _mm_loadu_ps(&g.segment[j[2]].slope);
-    __m128 unused = _mm_loadu_ps(&g.segment[j[3]].slope);
+  for (size_t i = 0; i < kScalingBlock; i += 4) {
+    const __m128i cells = _mm_load_si128(reinterpret_cast<const __m128i*>(cell + i));
+    const __m128 below = _mm_cmplt_ps(_mm_loadu_ps(c + i), _mm_load_ps(point + i));
+    const __m128i twice = _mm_add_epi32(cells, cells);
+    _mm_store_si128(reinterpret_cast<__m128i*>(j + i), _mm_add_epi32(_mm_add_epi32(twice, one), _mm_castps_si128(below)));
+  }
+}
+
+void GridPositions(const float* c, const int32_t* j, const GridSegment* segment, float* out) {
+  for (size_t i = 0; i < kScalingBlock; i += 4) {
+    __m128 slope = _mm_loadu_ps(&segment[j[i]].slope);
+    __m128 x = _mm_loadu_ps(&segment[j[i + 1]].slope);
+    __m128 z = _mm_loadu_ps(&segment[j[i + 2]].slope);
+    __m128 unused = _mm_loadu_ps(&segment[j[i + 3]].slope);
     _MM_TRANSPOSE4_PS(slope, x, z, unused);
-    _mm_storeu_ps(out + i, _mm_add_ps(_mm_mul_ps(slope, _mm_sub_ps(c, x)), z));
+    const __m128 v = _mm_loadu_ps(c + i);
+    _mm_storeu_ps(out + i, _mm_add_ps(_mm_mul_ps(slope, _mm_sub_ps(v, x)), z));
+  }
+}
+
+size_t GridSse2(const float* surface, size_t pixels, const GridLookup& g, float* out) {
+  alignas(16) int32_t cell[kScalingBlock], j[kScalingBlock];
+  alignas(16) float point[kScalingBlock];
+  size_t i = 0;
+  for (; i + kScalingBlock <= pixels; i += kScalingBlock) {
+    GridCells(surface + i, g, cell);
+    for (size_t k = 0; k < kScalingBlock; ++k) point[k] = g.point[cell[k]];
+    SegmentIndices(surface + i, cell, point, j);
+    GridPositions(surface + i, j, g.segment, out + i);
   }
   return i;
 }
@@ -121,10 +144,15 @@ bool PositionsFromCounter(const float* surface, size_t pixels, const CounterEntr
   return inside && outside == 0;
 }
 
-void PositionsFromGrid(const float* surface, size_t pixels, const GridLookup& grid, float* out) {
+void PositionsFromGrid(const float* surface, size_t pixels, const GridLookup& grid, float* out, bool avx2) {
   size_t done = 0;
+#if K7HLP_HAVE_AVX2_KERNELS
+  if (avx2) done = detail::PositionsFromGridAvx2(surface, pixels, grid, out);
+#else
+  (void)avx2;
+#endif
 #if defined(__SSE2__)
-  done = GridSse2(surface, pixels, grid, out);
+  done += GridSse2(surface + done, pixels - done, grid, out + done);
 #endif
   for (size_t i = done; i < pixels; ++i) out[i] = GridPosition(surface[i], grid);
 }

@@ -55,12 +55,17 @@ inline uint32_t GridCell(float c, float first, float perCell, float lastCell) {
   return static_cast<uint32_t>(static_cast<int32_t>(f));  // f < 2^31: the grid is small
 }
 
-void PositionsFromGrid(const float* surface, size_t pixels, const GridLookup& grid, float* out);
+void PositionsFromGrid(const float* surface, size_t pixels, const GridLookup& grid, float* out, bool avx2);
 
 namespace detail {
-// The kernels take whole groups of pixels and return how many they did.
+// The kernels work in blocks of pixels, one pass per step over small index
+// arrays that stay in the first-level cache: the out-of-order core then
+// overlaps the table loads of many pixels. They take whole blocks and return
+// how many pixels they did.
+constexpr size_t kScalingBlock = 256;
 size_t PositionsFromCounterAvx2(const float* surface, size_t pixels, const CounterEntry* table, uint32_t frames,
                                 float* out, bool* inside);
+size_t PositionsFromGridAvx2(const float* surface, size_t pixels, const GridLookup& grid, float* out);
 }  // namespace detail
 
 }  // namespace k7hlp

@@ -236,7 +236,7 @@ TEST(OptimisedEquivalenceTest, CounterKernelsInterpolateAndRejectOutsideValuesAt
         std::vector<float> got(n);
         ASSERT_TRUE(k7hlp::PositionsFromCounter(surface.data(), n, table.data(), frames, got.data(), avx2));
         EXPECT_EQ(std::memcmp(got.data(), expected.data(), n * sizeof(float)), 0);
-        for (size_t at : {size_t{0}, n / 2, n - 1}) {
+        for (size_t at : {size_t{0}, n / 2, n - n / 200 - 1, n - 1}) {
           for (float bad : outside) {
             std::vector<float> wrong = surface;
             wrong[at] = bad;
@@ -251,12 +251,20 @@ TEST(OptimisedEquivalenceTest, CounterKernelsInterpolateAndRejectOutsideValuesAt
 
 namespace {
 
-// Whether the grid takes the table (x in frames, as the library converts it).
-bool GridTakes(std::vector<k7hlp::zTagItem> t, float frmDur) {
+// The grid of the table (x in frames, as the library converts it), and when it
+// takes the table, the image of both grid kernels.
+bool GridTakes(std::vector<k7hlp::zTagItem> t, float frmDur, const std::vector<float>& surface,
+               std::vector<float> (&images)[2]) {
   for (auto& item : t) item.x = item.x / (frmDur / 70000);
   std::vector<float> slopes(t.size());
   for (size_t k = 1; k < t.size(); ++k) slopes[k] = (t[k].z - t[k - 1].z) / (t[k].x - t[k - 1].x);
-  return k7hlp::TableGrid(t, slopes).Ready();
+  const k7hlp::TableGrid grid(t, slopes);
+  if (!grid.Ready()) return false;
+  for (bool avx2 : {false, true}) {
+    images[avx2].resize(surface.size());
+    k7hlp::PositionsFromGrid(surface.data(), surface.size(), grid.Lookup(), images[avx2].data(), avx2);
+  }
+  return true;
 }
 
 // Every table point (in frames), its neighbouring floats, both ends and
@@ -280,9 +288,10 @@ std::vector<float> ValuesAroundThePoints(const std::vector<k7hlp::zTagItem>& t, 
 }  // namespace
 
 // Table scaling through the grid (strictly increasing tables, even and
-// uneven spacing) and through the search (falling x, points closer than any
-// grid of bounded size resolves) against the binary search, on values on and
-// next to every table point, into one output record whose size changes.
+// uneven spacing; both kernels) and through the search (falling x, points
+// closer than any grid of bounded size resolves) against the binary search,
+// on values on and next to every table point, into one output record whose
+// size changes.
 TEST(OptimisedEquivalenceTest, TableScalingOnAndBesideEveryPointEqualsTheBinarySearch) {
   std::mt19937 rng(3);
   std::uniform_real_distribution<float> gap(0.05f, 3.0f), height(-50.0f, 50.0f);
@@ -296,7 +305,7 @@ TEST(OptimisedEquivalenceTest, TableScalingOnAndBesideEveryPointEqualsTheBinaryS
   const bool gridTakes[] = {true, true, false, false};
   Record out;
   for (size_t t = 0; t < tables.size(); ++t) {
-    for (auto [w, h] : std::vector<std::pair<uint32_t, uint32_t>>{{1, 1}, {3, 1}, {5, 3}, {41, 23}, {41, 23}}) {
+    for (auto [w, h] : std::vector<std::pair<uint32_t, uint32_t>>{{1, 1}, {3, 1}, {5, 3}, {41, 23}, {41, 23}, {280, 292}}) {
       SCOPED_TRACE(testing::Message() << "table " << t << ", " << w << " x " << h);
       zTagHdl handle;
       for (const auto& item : tables[t]) {
@@ -304,8 +313,9 @@ TEST(OptimisedEquivalenceTest, TableScalingOnAndBesideEveryPointEqualsTheBinaryS
         std::snprintf(line, sizeof line, "%.9g %.9g", item.x, -item.z);
         handle.table.ParseLine(line);
       }
-      ASSERT_EQ(GridTakes(handle.table.Items(), 91000.0f), gridTakes[t]);
       const std::vector<float> surface = ValuesAroundThePoints(handle.table.Items(), 91000.0f, size_t{w} * h);
+      std::vector<float> kernelImages[2];
+      ASSERT_EQ(GridTakes(handle.table.Items(), 91000.0f, surface, kernelImages), gridTakes[t]);
       Record in;
       MakeSurface(in, w, h, surface);
       in.setFrmDur(91000);
@@ -315,6 +325,10 @@ TEST(OptimisedEquivalenceTest, TableScalingOnAndBesideEveryPointEqualsTheBinaryS
       ASSERT_EQ(K7Hlp_scaleSurface(in.get(), out.get(), K7Hlp_scaleZTagHandle, &handle), 0);
       testing::internal::GetCapturedStdout();
       EXPECT_TRUE(SameImage(out.floats(), expected));
+      if (gridTakes[t]) {
+        EXPECT_TRUE(SameImage(kernelImages[0], expected)) << "portable kernel";
+        EXPECT_TRUE(SameImage(kernelImages[1], expected)) << "AVX2 kernel";
+      }
     }
   }
 }

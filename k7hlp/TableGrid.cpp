@@ -11,7 +11,7 @@ namespace {
 // fine enough: beyond them the setup would cost more than the search it saves.
 constexpr uint32_t kFirstCellsPerPoint = 2;
 constexpr uint32_t kMaxCellsPerPoint = 64;
-constexpr uint32_t kMaxCells = 1u << 16;
+constexpr uint32_t kMaxCells = 1u << 14;
 
 bool StrictlyIncreasing(const std::vector<zTagItem>& t) {
   for (size_t i = 0; i + 1 < t.size(); ++i)

@@ -63,10 +63,9 @@ size_t CounterSse2(const float* surface, size_t pixels, const CounterEntry* tabl
   return i;
 }
 
-// A block of pixels in four passes: the cells (as vectors), the cells' points
-// (one load and one store each: assembling them into vectors would cost a
-// shuffle per pixel), the segment indices (as vectors), then four segments at
-// a time, loaded whole and transposed into slopes, x and z.
+// A block of pixels in three passes: the cells, the segment indices (the
+// cells' points loaded one by one, compared as a vector), then four segments
+// at a time, loaded whole and transposed into slopes, x and z.
 using detail::kScalingBlock;
 
 void GridCells(const float* c, const GridLookup& g, int32_t* cell) {
@@ -86,7 +85,9 @@ void SegmentIndices(const float* c, const int32_t* cell, const float* point, int
   const __m128i one = _mm_set1_epi32(1);
   for (size_t i = 0; i < kScalingBlock; i += 4) {
     const __m128i cells = _mm_load_si128(reinterpret_cast<const __m128i*>(cell + i));
-    const __m128 below = _mm_cmplt_ps(_mm_loadu_ps(c + i), _mm_load_ps(point + i));
+    const int32_t* k = cell + i;
+    const __m128 points = _mm_set_ps(point[k[3]], point[k[2]], point[k[1]], point[k[0]]);
+    const __m128 below = _mm_cmplt_ps(_mm_loadu_ps(c + i), points);
     const __m128i twice = _mm_add_epi32(cells, cells);
     _mm_store_si128(reinterpret_cast<__m128i*>(j + i), _mm_add_epi32(_mm_add_epi32(twice, one), _mm_castps_si128(below)));
   }
@@ -106,12 +107,10 @@ void GridPositions(const float* c, const int32_t* j, const GridSegment* segment,
 
 size_t GridSse2(const float* surface, size_t pixels, const GridLookup& g, float* out) {
   alignas(16) int32_t cell[kScalingBlock], j[kScalingBlock];
-  alignas(16) float point[kScalingBlock];
   size_t i = 0;
   for (; i + kScalingBlock <= pixels; i += kScalingBlock) {
     GridCells(surface + i, g, cell);
-    for (size_t k = 0; k < kScalingBlock; ++k) point[k] = g.point[cell[k]];
-    SegmentIndices(surface + i, cell, point, j);
+    SegmentIndices(surface + i, cell, g.point, j);
     GridPositions(surface + i, j, g.segment, out + i);
   }
   return i;

@@ -57,11 +57,15 @@ K7HLP_AVX2 void GridCells(const float* c, const GridLookup& g, int32_t* cell) {
   }
 }
 
+// 2 * cell + 1, less one where the value lies below the cell's point.
 K7HLP_AVX2 void SegmentIndices(const float* c, const int32_t* cell, const float* point, int32_t* j) {
   const __m256i one = _mm256_set1_epi32(1);
   for (size_t i = 0; i < kScalingBlock; i += 8) {
     const __m256i cells = _mm256_load_si256(reinterpret_cast<const __m256i*>(cell + i));
-    const __m256 below = _mm256_cmp_ps(_mm256_loadu_ps(c + i), _mm256_load_ps(point + i), _CMP_LT_OQ);
+    const int32_t* k = cell + i;
+    const __m256 points = _mm256_set_ps(point[k[7]], point[k[6]], point[k[5]], point[k[4]], point[k[3]], point[k[2]],
+                                        point[k[1]], point[k[0]]);
+    const __m256 below = _mm256_cmp_ps(_mm256_loadu_ps(c + i), points, _CMP_LT_OQ);
     const __m256i twice = _mm256_add_epi32(cells, cells);
     _mm256_store_si256(reinterpret_cast<__m256i*>(j + i),
                        _mm256_add_epi32(_mm256_add_epi32(twice, one), _mm256_castps_si256(below)));
@@ -106,12 +110,10 @@ K7HLP_AVX2 size_t PositionsFromCounterAvx2(const float* surface, size_t pixels, 
 
 K7HLP_AVX2 size_t PositionsFromGridAvx2(const float* surface, size_t pixels, const GridLookup& grid, float* out) {
   alignas(32) int32_t cell[kScalingBlock], j[kScalingBlock];
-  alignas(32) float point[kScalingBlock];
   size_t i = 0;
   for (; i + kScalingBlock <= pixels; i += kScalingBlock) {
     GridCells(surface + i, grid, cell);
-    for (size_t k = 0; k < kScalingBlock; ++k) point[k] = grid.point[cell[k]];
-    SegmentIndices(surface + i, cell, point, j);
+    SegmentIndices(surface + i, cell, grid.point, j);
     GridPositions(surface + i, j, grid.segment, out + i);
   }
   return i;

@@ -31,33 +31,49 @@ inline float GridPosition(float c, const GridLookup& g) {
 }
 
 #if defined(__SSE2__)
-// Four pixels a step. The indices go through memory: storing a vector and
-// loading its elements is cheaper than extracting them one by one.
-size_t CounterSse2(const float* surface, size_t pixels, const CounterEntry* table, uint32_t frames, float* out,
-                   bool* inside) {
+using detail::kScalingBlock;
+
+// Entries a and b side by side: steps at even places, positions at odd ones.
+inline __m128 EntryPair(const CounterEntry* a, const CounterEntry* b) {
+  return _mm_loadh_pi(_mm_castpd_ps(_mm_load_sd(reinterpret_cast<const double*>(a))), reinterpret_cast<const __m64*>(b));
+}
+
+// Frame indices and offsets of a block of pixels; false lanes in `valid` where a value is outside.
+void CounterIndices(const float* surface, float last, int32_t* h, float* offset, __m128* valid) {
   const __m128 zero = _mm_setzero_ps();
-  const __m128 last = _mm_set1_ps(static_cast<float>(frames - 1));
-  __m128 valid = _mm_castsi128_ps(_mm_set1_epi32(-1));
-  alignas(16) int32_t h[4];
-  size_t i = 0;
-  for (; i + 4 <= pixels; i += 4) {
+  const __m128 lastv = _mm_set1_ps(last);
+  for (size_t i = 0; i < kScalingBlock; i += 4) {
     const __m128 m = _mm_loadu_ps(surface + i);
-    valid = _mm_and_ps(valid, _mm_and_ps(_mm_cmpge_ps(m, zero), _mm_cmple_ps(m, last)));  // NaN fails both
+    *valid = _mm_and_ps(*valid, _mm_and_ps(_mm_cmpge_ps(m, zero), _mm_cmple_ps(m, lastv)));  // NaN fails both
     // max returns its second operand for NaN and for two zeros, as m > 0 ? m : 0 does.
-    const __m128 mc = _mm_min_ps(_mm_max_ps(m, zero), last);
+    const __m128 mc = _mm_min_ps(_mm_max_ps(m, zero), lastv);
     const __m128i l = _mm_cvttps_epi32(mc);
     const __m128i above = _mm_castps_si128(_mm_cmpgt_ps(mc, _mm_cvtepi32_ps(l)));
     const __m128i hv = _mm_sub_epi32(l, above);
-    _mm_store_si128(reinterpret_cast<__m128i*>(h), hv);
-    // Entries 0 and 1 side by side, then 2 and 3: steps at even places, positions at odd ones.
-    const __m128 e01 = _mm_loadh_pi(_mm_castpd_ps(_mm_load_sd(reinterpret_cast<const double*>(table + h[0]))),
-                                    reinterpret_cast<const __m64*>(table + h[1]));
-    const __m128 e23 = _mm_loadh_pi(_mm_castpd_ps(_mm_load_sd(reinterpret_cast<const double*>(table + h[2]))),
-                                    reinterpret_cast<const __m64*>(table + h[3]));
+    _mm_store_si128(reinterpret_cast<__m128i*>(h + i), hv);
+    _mm_store_ps(offset + i, _mm_sub_ps(mc, _mm_cvtepi32_ps(hv)));
+  }
+}
+
+void CounterPositions(const int32_t* h, const float* offset, const CounterEntry* table, float* out) {
+  for (size_t i = 0; i < kScalingBlock; i += 4) {
+    const __m128 e01 = EntryPair(table + h[i], table + h[i + 1]);
+    const __m128 e23 = EntryPair(table + h[i + 2], table + h[i + 3]);
     const __m128 step = _mm_shuffle_ps(e01, e23, _MM_SHUFFLE(2, 0, 2, 0));
     const __m128 position = _mm_shuffle_ps(e01, e23, _MM_SHUFFLE(3, 1, 3, 1));
-    const __m128 offset = _mm_sub_ps(mc, _mm_cvtepi32_ps(hv));
-    _mm_storeu_ps(out + i, _mm_add_ps(_mm_mul_ps(offset, step), position));
+    _mm_storeu_ps(out + i, _mm_add_ps(_mm_mul_ps(_mm_load_ps(offset + i), step), position));
+  }
+}
+
+size_t CounterSse2(const float* surface, size_t pixels, const CounterEntry* table, uint32_t frames, float* out,
+                   bool* inside) {
+  alignas(16) int32_t h[kScalingBlock];
+  alignas(16) float offset[kScalingBlock];
+  __m128 valid = _mm_castsi128_ps(_mm_set1_epi32(-1));
+  size_t i = 0;
+  for (; i + kScalingBlock <= pixels; i += kScalingBlock) {
+    CounterIndices(surface + i, static_cast<float>(frames - 1), h, offset, &valid);
+    CounterPositions(h, offset, table, out + i);
   }
   *inside = _mm_movemask_ps(valid) == 0xf;
   return i;
@@ -66,7 +82,6 @@ size_t CounterSse2(const float* surface, size_t pixels, const CounterEntry* tabl
 // A block of pixels in three passes: the cells, the segment indices (the
 // cells' points loaded one by one, compared as a vector), then four segments
 // at a time, loaded whole and transposed into slopes, x and z.
-using detail::kScalingBlock;
 
 void GridCells(const float* c, const GridLookup& g, int32_t* cell) {
   const __m128 zero = _mm_setzero_ps();
@@ -121,6 +136,7 @@ size_t GridSse2(const float* surface, size_t pixels, const GridLookup& g, float*
 
 bool PositionsFromCounter(const float* surface, size_t pixels, const CounterEntry* table, uint32_t frames, float* out,
                           bool avx2) {
+  // The vector kernels take the whole blocks, the per-pixel form the rest.
   bool inside = true;
   size_t done = 0;
 #if K7HLP_HAVE_AVX2_KERNELS
@@ -129,9 +145,7 @@ bool PositionsFromCounter(const float* surface, size_t pixels, const CounterEntr
   (void)avx2;
 #endif
 #if defined(__SSE2__)
-  bool restInside = true;
-  done += CounterSse2(surface + done, pixels - done, table, frames, out + done, &restInside);
-  inside = inside && restInside;
+  if (done == 0) done = CounterSse2(surface, pixels, table, frames, out, &inside);
 #endif
   const float last = static_cast<float>(frames - 1);
   uint32_t outside = 0;
@@ -151,7 +165,7 @@ void PositionsFromGrid(const float* surface, size_t pixels, const GridLookup& gr
   (void)avx2;
 #endif
 #if defined(__SSE2__)
-  done += GridSse2(surface + done, pixels - done, grid, out + done);
+  if (done == 0) done = GridSse2(surface, pixels, grid, out);
 #endif
   for (size_t i = done; i < pixels; ++i) out[i] = GridPosition(surface[i], grid);
 }

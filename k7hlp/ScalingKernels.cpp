@@ -79,10 +79,6 @@ size_t CounterSse2(const float* surface, size_t pixels, const CounterEntry* tabl
   return i;
 }
 
-// A block of pixels in three passes: the cells, the segment indices (the
-// cells' points loaded one by one, compared as a vector), then four segments
-// at a time, loaded whole and transposed into slopes, x and z.
-
 void GridCells(const float* c, const GridLookup& g, int32_t* cell) {
   const __m128 zero = _mm_setzero_ps();
   const __m128 first = _mm_set1_ps(g.first);
@@ -110,6 +106,7 @@ void SegmentIndices(const float* c, const int32_t* cell, const float* point, int
 
 void GridPositions(const float* c, const int32_t* j, const GridSegment* segment, float* out) {
   for (size_t i = 0; i < kScalingBlock; i += 4) {
+    // Rows of the segments of four pixels, columns after the transpose.
     __m128 slope = _mm_loadu_ps(&segment[j[i]].slope);
     __m128 x = _mm_loadu_ps(&segment[j[i + 1]].slope);
     __m128 z = _mm_loadu_ps(&segment[j[i + 2]].slope);
@@ -120,6 +117,9 @@ void GridPositions(const float* c, const int32_t* j, const GridSegment* segment,
   }
 }
 
+// A block of pixels in three passes: the cells, the segment indices (the
+// cells' points loaded one by one, compared as a vector), then four segments
+// at a time, loaded whole and transposed into slopes, x and z.
 size_t GridSse2(const float* surface, size_t pixels, const GridLookup& g, float* out) {
   alignas(16) int32_t cell[kScalingBlock], j[kScalingBlock];
   size_t i = 0;

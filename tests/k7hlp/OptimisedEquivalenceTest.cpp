@@ -321,10 +321,14 @@ TEST(OptimisedEquivalenceTest, TableScalingOnAndBesideEveryPointEqualsTheBinaryS
       in.setFrmDur(91000);
       std::vector<float> expected;
       ASSERT_EQ(ReferenceTableScaling(surface, handle.table.Items(), 91000.0f, &expected), 0);
+      const void* previous = out->dataSize == surface.size() * sizeof(float) ? out->data : nullptr;
       testing::internal::CaptureStdout();
       ASSERT_EQ(K7Hlp_scaleSurface(in.get(), out.get(), K7Hlp_scaleZTagHandle, &handle), 0);
       testing::internal::GetCapturedStdout();
       EXPECT_TRUE(SameImage(out.floats(), expected));
+      if (previous) {
+        EXPECT_EQ(out->data, previous) << "a block of the right size is written in place";
+      }
       if (gridTakes[t]) {
         EXPECT_TRUE(SameImage(kernelImages[0], expected)) << "portable kernel";
         EXPECT_TRUE(SameImage(kernelImages[1], expected)) << "AVX2 kernel";

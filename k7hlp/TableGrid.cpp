@@ -8,7 +8,8 @@ namespace k7hlp {
 namespace {
 
 // Cells per table point tried first, and the bounds of the search for a grid
-// fine enough: beyond them the setup would cost more than the search it saves.
+// fine enough: beyond them the grid outgrows the first-level caches, and its
+// setup on every call would eat what it saves.
 constexpr uint32_t kFirstCellsPerPoint = 2;
 constexpr uint32_t kMaxCellsPerPoint = 64;
 constexpr uint32_t kMaxCells = 1u << 14;

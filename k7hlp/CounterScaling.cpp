@@ -4,10 +4,12 @@
 #include <utility>
 #include <vector>
 
+#include "CpuFeatures.h"
 #include "ImageChecks.h"
 #include "LastError.h"
 #include "Record.h"
 #include "Scaling.h"
+#include "ScalingKernels.h"
 #include "Status.h"
 
 namespace k7hlp {
@@ -33,28 +35,12 @@ uint8_t* GiveExtendedHeader(const K7Hlp_Data& in, K7Hlp_Data& out) {
   return block + in.headerSize;
 }
 
-bool InsideTable(const float* surface, size_t pixels, float last) {
-  // Counted without an early exit so that the loop vectorises; NaN is outside.
-  uint32_t outside = 0;
-  for (size_t i = 0; i < pixels; ++i)
-    outside |= static_cast<uint32_t>(!(surface[i] >= 0.0f)) | static_cast<uint32_t>(!(surface[i] <= last));
-  return outside == 0;
-}
-
-// Surface values are frame indices; between two frames the position is
-// interpolated along the table. Every value lies in [0, n - 1]: truncation is
-// the floor, and ceil - floor is 1 where they differ, so the division of the
-// slope by it is left out (dividing by 1 changes no float). On a whole frame
-// index the formula gives (+0 or -0) + table[h], which is table[h] itself as
-// no table value is -0 (FrameCentres rounds sums of integers): one formula
-// for every pixel, without a branch to mispredict.
-void PositionsFromTable(const float* surface, size_t pixels, const float* table, float* out) {
-  for (size_t i = 0; i < pixels; ++i) {
-    const float m = surface[i];
-    const uint32_t l = static_cast<uint32_t>(m);
-    const uint32_t h = l + (m > static_cast<float>(l));
-    out[i] = (m - static_cast<float>(h)) * (table[h] - table[l]) + table[h];
-  }
+// The frame centres with the step up to each: the per-pixel formula needs both.
+std::vector<CounterEntry> Entries(const std::vector<float>& centres) {
+  std::vector<CounterEntry> entries(centres.size());
+  for (size_t h = 0; h < centres.size(); ++h)
+    entries[h] = {h > 0 ? centres[h] - centres[h - 1] : 0.0f, centres[h]};
+  return entries;
 }
 
 }  // namespace
@@ -78,7 +64,7 @@ void FrameCentres(const float* u, uint32_t n, uint32_t s, float* table) {
   for (uint32_t i = 1; i < n; ++i) table[i] = static_cast<float>((u[i - 1] + u[i]) * 0.5 / s);
 }
 
-int ScaleByCounter(const K7Hlp_Data& in, K7Hlp_Data& out, uint32_t countScale) {
+int ScaleByCounter(const K7Hlp_Data& in, K7Hlp_Data& out, uint32_t countScale, FloatBlock& reuse) {
   uint8_t* tableBytes = GiveExtendedHeader(in, out);
   const uint8_t* header = static_cast<const uint8_t*>(in.header);
   const uint32_t n = ReadU16(header, kNFramesOffset);
@@ -98,10 +84,9 @@ int ScaleByCounter(const K7Hlp_Data& in, K7Hlp_Data& out, uint32_t countScale) {
   std::memcpy(tableBytes, table.data(), n * sizeof(float));
 
   const size_t pixels = PixelCount(in);
-  if (!InsideTable(FloatSamples(in), pixels, static_cast<float>(n - 1)))
+  std::unique_ptr<float[]> positions = UnclearedFloats(pixels, reuse);
+  if (!PositionsFromCounter(FloatSamples(in), pixels, Entries(table).data(), n, positions.get(), HasAvx2()))
     return Fail(kOutsideCounter, "K7Hlp_scaleSurface:: surface value outside the counter table...");
-  std::unique_ptr<float[]> positions(new float[pixels]);
-  PositionsFromTable(FloatSamples(in), pixels, table.data(), positions.get());
   AdoptFloatSamples(out, in.dim[0], in.dim[1], in.dim[2], in.dim[3], std::move(positions), pixels);
   return kOk;
 }

@@ -160,3 +160,23 @@ uint8_t* GiveHeader(K7Hlp_Data& data, int32_t type, uint32_t size) {
 }
 
 }  // namespace k7hlp
+
+namespace k7hlp {
+
+FloatBlock TakeFloatSamples(K7Hlp_Data& data) {
+  FloatBlock block;
+  if (data.dataType != K7Hlp_dataFloat || data.dataSize == 0) return block;
+  block.values.reset(static_cast<float*>(data.data));
+  block.count = data.dataSize / sizeof(float);
+  data.data = nullptr;
+  data.dataSize = 0;
+  return block;
+}
+
+std::unique_ptr<float[]> UnclearedFloats(size_t count, FloatBlock& reuse) {
+  if (count == 0) return nullptr;
+  if (count == reuse.count) return std::move(reuse.values);
+  return std::unique_ptr<float[]>(new float[count]);
+}
+
+}  // namespace k7hlp

@@ -52,3 +52,18 @@ inline const float* FloatSamples(const K7Hlp_Data& data) { return static_cast<co
 inline const uint16_t* RawSamples(const K7Hlp_Data& data) { return static_cast<const uint16_t*>(data.data); }
 
 }  // namespace k7hlp
+
+namespace k7hlp {
+
+// The float sample block of a record, taken out of it (the record keeps no
+// samples), so that the next result of the same size can be written into it.
+struct FloatBlock {
+  std::unique_ptr<float[]> values;
+  size_t count = 0;
+};
+FloatBlock TakeFloatSamples(K7Hlp_Data& data);
+// `count` floats, not cleared, for callers that write every one: the block of
+// `reuse` when it has that size (no allocation, no fresh pages), else a new one.
+std::unique_ptr<float[]> UnclearedFloats(size_t count, FloatBlock& reuse);
+
+}  // namespace k7hlp

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "K7Hlp.h"
+#include "Record.h"
 #include "ZTagTable.h"
 
 namespace k7hlp {
@@ -18,10 +19,11 @@ constexpr uint32_t kCamHeaderBytes = 2048;
 constexpr uint32_t kPositionTableBytes = 2048;
 
 // Through the position counter of the header; countScale in 1/1000 units.
-// `out` has been reset and carries the input's meta.
-int ScaleByCounter(const K7Hlp_Data& in, K7Hlp_Data& out, uint32_t countScale);
+// `out` has been reset and carries the input's meta; `reuse` is the sample
+// block `out` held before, written into when it has the size of the result.
+int ScaleByCounter(const K7Hlp_Data& in, K7Hlp_Data& out, uint32_t countScale, FloatBlock& reuse);
 // Through a zTag table.
-int ScaleByTable(const K7Hlp_Data& in, K7Hlp_Data& out, const std::vector<zTagItem>& table);
+int ScaleByTable(const K7Hlp_Data& in, K7Hlp_Data& out, const std::vector<zTagItem>& table, FloatBlock& reuse);
 
 // The pieces of counter scaling, exposed for tests.
 // +1 or -1 from the first five samples, 0 when they do not tell.

@@ -15,7 +15,9 @@
 #include "K7Hlp.h"
 #include "CpuFeatures.h"
 #include "Median.h"
+#include "ScalingKernels.h"
 #include "Status.h"
+#include "TableGrid.h"
 #include "TestRecords.h"
 #include "WindowStack.h"
 #include "ZTagTable.h"
@@ -336,6 +338,132 @@ TEST(OptimisedEquivalenceTest, WindowExtractionEqualsThePixelByPixelArithmeticWi
       EXPECT_EQ(k7hlp::WindowSurface({dark.data(), pixels, s.frames}, {SubFrameMethod::kCentroid, 0.0f, 1.0}, avx2,
                                      got.data()),
                 k7hlp::kZeroEnergy);
+    }
+  }
+}
+
+// Both counter kernels against the floor and ceil interpolation, at sizes
+// around the vector widths, for a rising and a falling table; one value
+// outside, wherever it sits, fails the call.
+TEST(OptimisedEquivalenceTest, CounterKernelsInterpolateAndRejectOutsideValuesAtEveryPlace) {
+  const uint32_t frames = 300;
+  const float last = frames - 1;
+  const float outside[] = {kNaN, kInf, -kInf, -0.5f, -1e-30f, std::nextafter(last, kInf), 1e30f};
+  for (float direction : {1.0f, -1.0f}) {
+    std::vector<float> centres(frames);
+    for (uint32_t h = 0; h < frames; ++h) centres[h] = direction * (21625.5f + 37.0f * h + (h % 7) * 1.25f);
+    std::vector<k7hlp::CounterEntry> table(frames);
+    for (uint32_t h = 0; h < frames; ++h) table[h] = {h ? centres[h] - centres[h - 1] : 0.0f, centres[h]};
+    for (size_t n : {1, 3, 4, 7, 8, 9, 13, 17, 31, 1001}) {
+      std::mt19937 rng(static_cast<uint32_t>(n));
+      std::uniform_real_distribution<float> frame(0.0f, last);
+      std::vector<float> surface(n);
+      for (size_t i = 0; i < n; ++i) surface[i] = i % 3 == 0 ? std::round(frame(rng)) : frame(rng);
+      surface[0] = n > 1 ? last : -0.0f;
+      surface[n / 2] = 0.0f;
+      const std::vector<float> expected = ReferenceCounterPositions(surface, centres);
+      for (bool avx2 : {false, true}) {
+        SCOPED_TRACE(testing::Message() << "direction " << direction << " n " << n << " avx2 " << avx2);
+        std::vector<float> got(n);
+        ASSERT_TRUE(k7hlp::PositionsFromCounter(surface.data(), n, table.data(), frames, got.data(), avx2));
+        EXPECT_EQ(std::memcmp(got.data(), expected.data(), n * sizeof(float)), 0);
+        for (size_t at : {size_t{0}, n / 2, n - n / 200 - 1, n - 1}) {
+          for (float bad : outside) {
+            std::vector<float> wrong = surface;
+            wrong[at] = bad;
+            EXPECT_FALSE(k7hlp::PositionsFromCounter(wrong.data(), n, table.data(), frames, got.data(), avx2))
+                << bad << " at " << at;
+          }
+        }
+      }
+    }
+  }
+}
+
+namespace {
+
+// The grid of the table (x in frames, as the library converts it), and when it
+// takes the table, the image of both grid kernels.
+bool GridTakes(std::vector<k7hlp::zTagItem> t, float frmDur, const std::vector<float>& surface,
+               std::vector<float> (&images)[2]) {
+  for (auto& item : t) item.x = item.x / (frmDur / 70000);
+  std::vector<float> slopes(t.size());
+  for (size_t k = 1; k < t.size(); ++k) slopes[k] = (t[k].z - t[k - 1].z) / (t[k].x - t[k - 1].x);
+  const k7hlp::TableGrid grid(t, slopes);
+  if (!grid.Ready()) return false;
+  for (bool avx2 : {false, true}) {
+    images[avx2].resize(surface.size());
+    k7hlp::PositionsFromGrid(surface.data(), surface.size(), grid.Lookup(), images[avx2].data(), avx2);
+  }
+  return true;
+}
+
+// Every table point (in frames), its neighbouring floats, both ends and
+// beyond, NaN and infinities, and random values over the whole range.
+std::vector<float> ValuesAroundThePoints(const std::vector<k7hlp::zTagItem>& t, float frmDur, size_t count) {
+  std::vector<float> v;
+  for (const auto& item : t) {
+    const float x = item.x / (frmDur / 70000);
+    v.insert(v.end(), {x, std::nextafter(x, -kInf), std::nextafter(x, kInf)});
+  }
+  v.insert(v.end(), {kNaN, kInf, -kInf, -1e30f, 1e30f, 0.0f, -0.0f});
+  std::mt19937 rng(static_cast<uint32_t>(count));
+  const float lo = t.front().x / (frmDur / 70000), hi = t.back().x / (frmDur / 70000);
+  std::uniform_real_distribution<float> value(std::min(lo, hi) - 20.0f, std::max(lo, hi) + 20.0f);
+  while (v.size() < count) v.push_back(value(rng));
+  std::shuffle(v.begin(), v.end(), rng);
+  v.resize(count);
+  return v;
+}
+
+}  // namespace
+
+// Table scaling through the grid (strictly increasing tables, even and
+// uneven spacing; both kernels) and through the search (falling x, points
+// closer than any grid of bounded size resolves) against the binary search,
+// on values on and next to every table point, into one output record whose
+// size changes.
+TEST(OptimisedEquivalenceTest, TableScalingOnAndBesideEveryPointEqualsTheBinarySearch) {
+  std::mt19937 rng(3);
+  std::uniform_real_distribution<float> gap(0.05f, 3.0f), height(-50.0f, 50.0f);
+  std::vector<std::vector<k7hlp::zTagItem>> tables(4);
+  for (int i = 0; i < 400; ++i) tables[0].push_back({static_cast<float>(i), -(i * 0.5f + (i % 3) * 0.01f)});
+  float x = -7.3f;
+  for (int i = 0; i < 150; ++i) tables[1].push_back({x += gap(rng), height(rng)});
+  for (int i = 0; i < 50; ++i) tables[2].push_back({(50 - i) * 0.7f, i * 1.5f});
+  tables[3] = tables[1];
+  tables[3][70].x = std::nextafter(tables[3][69].x, kInf);
+  const bool gridTakes[] = {true, true, false, false};
+  Record out;
+  for (size_t t = 0; t < tables.size(); ++t) {
+    for (auto [w, h] : std::vector<std::pair<uint32_t, uint32_t>>{{1, 1}, {3, 1}, {5, 3}, {41, 23}, {41, 23}, {280, 292}}) {
+      SCOPED_TRACE(testing::Message() << "table " << t << ", " << w << " x " << h);
+      zTagHdl handle;
+      for (const auto& item : tables[t]) {
+        char line[64];
+        std::snprintf(line, sizeof line, "%.9g %.9g", item.x, -item.z);
+        handle.table.ParseLine(line);
+      }
+      const std::vector<float> surface = ValuesAroundThePoints(handle.table.Items(), 91000.0f, size_t{w} * h);
+      std::vector<float> kernelImages[2];
+      ASSERT_EQ(GridTakes(handle.table.Items(), 91000.0f, surface, kernelImages), gridTakes[t]);
+      Record in;
+      MakeSurface(in, w, h, surface);
+      in.setFrmDur(91000);
+      std::vector<float> expected;
+      ASSERT_EQ(ReferenceTableScaling(surface, handle.table.Items(), 91000.0f, &expected), 0);
+      const void* previous = out->dataSize == surface.size() * sizeof(float) ? out->data : nullptr;
+      testing::internal::CaptureStdout();
+      ASSERT_EQ(K7Hlp_scaleSurface(in.get(), out.get(), K7Hlp_scaleZTagHandle, &handle), 0);
+      testing::internal::GetCapturedStdout();
+      EXPECT_TRUE(SameImage(out.floats(), expected));
+      if (previous) {
+        EXPECT_EQ(out->data, previous) << "a block of the right size is written in place";
+      }
+      if (gridTakes[t]) {
+        EXPECT_TRUE(SameImage(kernelImages[0], expected)) << "portable kernel";
+        EXPECT_TRUE(SameImage(kernelImages[1], expected)) << "AVX2 kernel";
+      }
     }
   }
 }

@@ -1,0 +1,83 @@
+#include "TableGrid.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+namespace k7hlp {
+namespace {
+
+// Cells per table point tried first, and the bounds of the search for a grid
+// fine enough: beyond them the grid outgrows the first-level caches, and its
+// setup on every call would eat what it saves.
+constexpr uint32_t kFirstCellsPerPoint = 2;
+constexpr uint32_t kMaxCellsPerPoint = 64;
+constexpr uint32_t kMaxCells = 1u << 14;
+
+bool StrictlyIncreasing(const std::vector<zTagItem>& t) {
+  for (size_t i = 0; i + 1 < t.size(); ++i)
+    if (!(t[i].x < t[i + 1].x)) return false;  // NaN fails as well
+  return true;
+}
+
+}  // namespace
+
+TableGrid::TableGrid(const std::vector<zTagItem>& table, const std::vector<float>& slopes) {
+  if (table.size() < 3 || slopes.size() != table.size() || !StrictlyIncreasing(table)) return;
+  const float range = table.back().x - table.front().x;
+  if (!std::isfinite(range)) return;
+  const size_t limit = std::min<size_t>(kMaxCells, kMaxCellsPerPoint * table.size());
+  for (size_t cells = kFirstCellsPerPoint * table.size(); cells <= limit; cells *= 2)
+    if (Place(table, static_cast<uint32_t>(cells))) {
+      Fill(table, slopes);
+      return;
+    }
+}
+
+// Cells for the points with the per-pixel operations; true when no two points share one.
+bool TableGrid::Place(const std::vector<zTagItem>& table, uint32_t cells) {
+  first_ = table.front().x;
+  perCell_ = static_cast<float>(cells) / (table.back().x - first_);
+  if (!std::isfinite(perCell_)) return false;
+  const float top = std::trunc((table.back().x - first_) * perCell_);
+  if (!(top < static_cast<float>(2 * kMaxCells))) return false;
+  lastCell_ = top;
+  cellOf_.resize(table.size());
+  for (size_t k = 0; k < table.size(); ++k) {
+    cellOf_[k] = GridCell(table[k].x, first_, perCell_, lastCell_);
+    if (k > 0 && cellOf_[k] == cellOf_[k - 1]) return false;
+  }
+  return true;
+}
+
+// A value in a cell is at or above every point of earlier cells and below
+// every point of later ones (the cell index never decreases with the value),
+// so the point count std::upper_bound would give is the count of earlier
+// points, plus one at or above the cell's own point. That count is then
+// clamped as the search path clamps it: values beyond the table follow its
+// first or second-to-last segment.
+void TableGrid::Fill(const std::vector<zTagItem>& table, const std::vector<float>& slopes) {
+  const size_t cells = static_cast<size_t>(lastCell_) + 1;
+  point_.assign(cells, std::numeric_limits<float>::infinity());
+  segment_.resize(2 * cells);
+  const size_t n = table.size();
+  size_t below = 0;  // points in earlier cells
+  for (size_t cell = 0; cell < cells; ++cell) {
+    const bool holdsPoint = below < n && cellOf_[below] == cell;
+    if (holdsPoint) point_[cell] = table[below].x;
+    for (size_t side = 0; side < 2; ++side) {
+      size_t k = below + (side == 1 && holdsPoint);
+      if (k == 0) k = 1;
+      if (k == n) k = n - 2;
+      segment_[2 * cell + side] = {slopes[k], table[k].x, table[k].z, 0.0f};
+    }
+    below += holdsPoint;
+  }
+  cellOf_.clear();
+}
+
+GridLookup TableGrid::Lookup() const {
+  return {first_, perCell_, lastCell_, point_.data(), segment_.data()};
+}
+
+}  // namespace k7hlp

@@ -1,0 +1,31 @@
+// The layout of GridLookup for one zTag table, built once per call.
+#pragma once
+
+#include <vector>
+
+#include "ScalingKernels.h"
+#include "ZTagTable.h"
+
+namespace k7hlp {
+
+class TableGrid {
+ public:
+  // `slopes[k]` is the slope of the segment from point k - 1 to point k (k >=
+  // 1). The grid stays empty when x does not strictly increase, is not finite,
+  // or has points too close together for a grid of bounded size.
+  TableGrid(const std::vector<zTagItem>& table, const std::vector<float>& slopes);
+
+  bool Ready() const { return !point_.empty(); }
+  GridLookup Lookup() const;
+
+ private:
+  bool Place(const std::vector<zTagItem>& table, uint32_t cells);
+  void Fill(const std::vector<zTagItem>& table, const std::vector<float>& slopes);
+
+  float first_ = 0.0f, perCell_ = 0.0f, lastCell_ = 0.0f;
+  std::vector<uint32_t> cellOf_;  // per table point, while building
+  std::vector<float> point_;
+  std::vector<GridSegment> segment_;
+};
+
+}  // namespace k7hlp

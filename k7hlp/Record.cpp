@@ -3,6 +3,7 @@
 #include <cstring>
 #include <initializer_list>
 #include <memory>
+#include <utility>
 
 #include "LastError.h"
 #include "Status.h"
@@ -116,6 +117,23 @@ float* AdoptFloatSamples(K7Hlp_Data& data, uint32_t w, uint32_t h, uint32_t d2, 
   // An empty array is not held: records without samples carry no pointer.
   data.data = count ? samples.release() : nullptr;
   return static_cast<float*>(data.data);
+}
+
+FloatBlock TakeFloatSamples(K7Hlp_Data& data) {
+  FloatBlock block;
+  if (data.dataType != K7Hlp_dataFloat || data.dataSize == 0) return block;
+  block.floats.reset(static_cast<float*>(data.data));
+  block.count = data.dataSize / sizeof(float);
+  data.data = nullptr;
+  data.dataSize = 0;
+  return block;
+}
+
+float* GiveUnclearedFloatSamples(K7Hlp_Data& data, uint32_t w, uint32_t h, uint32_t d2, uint32_t d3, size_t count,
+                                 FloatBlock& reuse) {
+  std::unique_ptr<float[]> floats(count == reuse.count ? std::move(reuse.floats) : nullptr);
+  if (!floats && count) floats.reset(new float[count]);
+  return AdoptFloatSamples(data, w, h, d2, d3, std::move(floats), count);
 }
 
 namespace {

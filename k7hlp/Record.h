@@ -35,6 +35,16 @@ float* GiveFloatSamples(K7Hlp_Data& data, uint32_t w, uint32_t h, uint32_t d2, u
 // clearing, no copy.
 float* AdoptFloatSamples(K7Hlp_Data& data, uint32_t w, uint32_t h, uint32_t d2, uint32_t d3,
                          std::unique_ptr<float[]> samples, size_t count);
+// The float sample block of a record, taken out of it (the record keeps no samples).
+struct FloatBlock {
+  std::unique_ptr<float[]> floats;
+  size_t count = 0;
+};
+FloatBlock TakeFloatSamples(K7Hlp_Data& data);
+// Float samples of `count` values, not cleared, for callers that write every
+// value: the block of `reuse` when it has that size, else a new one.
+float* GiveUnclearedFloatSamples(K7Hlp_Data& data, uint32_t w, uint32_t h, uint32_t d2, uint32_t d3, size_t count,
+                                 FloatBlock& reuse);
 uint16_t* GiveRawSamples(K7Hlp_Data& data, const uint32_t dim[4], size_t count);
 // The raw sample block of a record, taken out of it (the record keeps no samples).
 struct RawBlock {

@@ -1,12 +1,11 @@
 // Removal of a tilt: the plane through the origin pixel estimated from the
 // median slopes over a 50-pixel baseline.
-#include <vector>
-
 #include "Boundary.h"
 #include "CpuFeatures.h"
 #include "ImageChecks.h"
 #include "MedianSlopes.h"
 #include "Record.h"
+#include "TiltRemoval.h"
 
 namespace k7hlp {
 namespace {
@@ -25,19 +24,11 @@ int Level(K7Hlp_Data* in, K7Hlp_Data* out, int mode) {
   if (w <= kBaseline || h <= kBaseline)
     return Fail(kUnsupportedKind, "K7Hlp_leveling:: image must be wider and higher than 50 pixels...");
   const float* source = FloatSamples(*in);
-  const SlopeMedians medians = MedianSlopes(source, w, h, kBaseline, HasAvx2());
+  const bool avx2 = HasAvx2();
+  const SlopeMedians medians = MedianSlopes(source, w, h, kBaseline, avx2);
   const float mx = medians.alongX / static_cast<float>(kBaseline);
   const float my = medians.alongY / static_cast<float>(kBaseline);
-  float* target = PrepareUnclearedLikeInput(*in, *out);
-  // The column terms are the same for every row; the sum keeps its order.
-  std::vector<float> columnTerms(w);
-  for (size_t x = 0; x < w; ++x) columnTerms[x] = mx * static_cast<float>(x);
-  for (size_t y = 0; y < h; ++y) {
-    const float rowTerm = my * static_cast<float>(y);
-    const float* from = source + w * y;
-    float* to = target + w * y;
-    for (size_t x = 0; x < w; ++x) to[x] = from[x] + columnTerms[x] + rowTerm;
-  }
+  RemoveTilt(source, PrepareUnclearedLikeInput(*in, *out), w, h, mx, my, avx2);
   return kOk;
 }
 

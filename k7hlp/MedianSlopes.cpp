@@ -49,13 +49,14 @@ struct Direction {
 // periodic pattern in the image cannot line up with the sample.
 void SampleSlopes(const SlopeGrid& g, size_t count, Direction* const* directions, size_t directionCount) {
   uint64_t state = 0x9E3779B97F4A7C15u;
-  const size_t slopes = g.across * g.down;
+  auto below = [&state](size_t limit) {  // uniform enough in [0, limit) for limit < 2^32
+    state = state * 6364136223846793005u + 1442695040888963407u;
+    return static_cast<size_t>((state >> 32) * limit >> 32);
+  };
   for (size_t d = 0; d < directionCount; ++d) directions[d]->sample.resize(count);
   for (size_t i = 0; i < count; ++i) {
-    state = state * 6364136223846793005u + 1442695040888963407u;
-    const size_t at = static_cast<size_t>((state >> 32) * slopes >> 32);
-    for (size_t d = 0; d < directionCount; ++d)
-      directions[d]->sample[i] = SlopeAt(g, at % g.across, at / g.across, directions[d]->step);
+    const size_t x = below(g.across), y = below(g.down);
+    for (size_t d = 0; d < directionCount; ++d) directions[d]->sample[i] = SlopeAt(g, x, y, directions[d]->step);
   }
 }
 
@@ -113,11 +114,11 @@ void SelectPlainly(const float* values, size_t n, Ranks ranks, float (&out)[2]) 
   if (ranks.upper != ranks.lower) out[1] = *std::min_element(nth + 1, v.end(), before);
 }
 
-bool SelectKept(const float* values, size_t n, Ranks ranks, bool avx2, float (&out)[2]);
+bool SelectKept(const float* values, size_t n, Ranks ranks, bool avx2, size_t sampleSize, float (&out)[2]);
 
 class Selection {
  public:
-  Selection(const SlopeGrid& grid, bool avx2) : grid_(grid), avx2_(avx2) {}
+  Selection(const SlopeGrid& grid, bool avx2, size_t sampleSize) : grid_(grid), avx2_(avx2), sampleSize_(sampleSize) {}
 
   // One pass for both directions; `y` may be null.
   void Tally(Direction& x, Direction* y) const {
@@ -132,7 +133,7 @@ class Selection {
       const RangeTally& r = d.tally.range;
       size_t lower = 0, upper = 0;
       if (PlaceOf(r, ranks.lower, &lower) == Place::kKept && PlaceOf(r, ranks.upper, &upper) == Place::kKept)
-        return r.count <= r.capacity && SelectKept(r.inside, r.count, {lower, upper}, avx2_, out);
+        return r.count <= r.capacity && SelectKept(r.inside, r.count, {lower, upper}, avx2_, sampleSize_, out);
     }
     return Value(d, ranks.lower, &out[0]) && Value(d, ranks.upper, &out[1]);
   }
@@ -190,7 +191,7 @@ class Selection {
         *value = r.mid;
         return true;
       case Place::kKept:
-        if (r.count > r.capacity || !SelectKept(r.inside, r.count, {kept, kept}, avx2_, out)) return false;
+        if (r.count > r.capacity || !SelectKept(r.inside, r.count, {kept, kept}, avx2_, sampleSize_, out)) return false;
         *value = out[0];
         return true;
     }
@@ -199,11 +200,12 @@ class Selection {
 
   const SlopeGrid& grid_;
   bool avx2_;
+  size_t sampleSize_;
 };
 
 // The kept slopes (numbers only) as a one-row grid against zeros: v - 0 is
 // v, so the slope passes select among them as well.
-bool SelectKept(const float* values, size_t n, Ranks ranks, bool avx2, float (&out)[2]) {
+bool SelectKept(const float* values, size_t n, Ranks ranks, bool avx2, size_t sampleSize, float (&out)[2]) {
   if (n <= kPlainSelection) {
     SelectPlainly(values, n, ranks, out);
     return true;
@@ -213,9 +215,9 @@ bool SelectKept(const float* values, size_t n, Ranks ranks, bool avx2, float (&o
   const SlopeGrid grid{row.data(), n, n, 1, n};
   Direction d{n, {}, {}, nullptr};
   Direction* directions[] = {&d};
-  SampleSlopes(grid, kKeptSample, directions, 1);
+  SampleSlopes(grid, std::min(sampleSize, kKeptSample), directions, 1);
   ChooseBracket(ranks, n, d);
-  const Selection selection(grid, avx2);
+  const Selection selection(grid, avx2, sampleSize);
   selection.Tally(d, nullptr);
   if (!selection.Values(d, ranks, out)) SelectPlainly(values, n, ranks, out);
   return true;
@@ -238,10 +240,11 @@ SlopeMedians MedianSlopes(const float* image, size_t width, size_t height, size_
   const Ranks ranks{(total - 1) / 2, total / 2};
   Direction alongX{baseline, {}, {}, nullptr}, alongY{width * baseline, {}, {}, nullptr};
   Direction* directions[] = {&alongX, &alongY};
-  SampleSlopes(grid, std::max<size_t>(sampleSize, 1), directions, 2);
+  sampleSize = std::max<size_t>(sampleSize, 1);
+  SampleSlopes(grid, sampleSize, directions, 2);
   ChooseBracket(ranks, total, alongX);
   ChooseBracket(ranks, total, alongY);
-  const Selection selection(grid, avx2);
+  const Selection selection(grid, avx2, sampleSize);
   selection.Tally(alongX, &alongY);
   float median[2];
   for (size_t i = 0; i < 2; ++i) {

@@ -39,6 +39,7 @@ float SlopeAt(const SlopeGrid& g, size_t x, size_t y, size_t step) {
 // One direction of the grid under selection: its pixel step, its sample,
 // what the passes tallied and the block the kept slopes go to.
 struct Direction {
+  bool alongX;
   size_t step;
   std::vector<float> sample;
   DirectionTally tally;
@@ -114,17 +115,17 @@ void SelectPlainly(const float* values, size_t n, Ranks ranks, float (&out)[2]) 
   if (ranks.upper != ranks.lower) out[1] = *std::min_element(nth + 1, v.end(), before);
 }
 
-bool SelectKept(const float* values, size_t n, Ranks ranks, bool avx2, size_t sampleSize, float (&out)[2]);
+void SelectKept(const float* values, size_t n, Ranks ranks, bool avx2, size_t sampleSize, float (&out)[2]);
 
 class Selection {
  public:
   Selection(const SlopeGrid& grid, bool avx2, size_t sampleSize) : grid_(grid), avx2_(avx2), sampleSize_(sampleSize) {}
 
-  // One pass for both directions; `y` may be null.
-  void Tally(Direction& x, Direction* y) const {
+  void Tally(Direction& alongX, Direction& alongY) const { Run(alongX.tally, alongY.tally); }
+
+  void Tally(Direction& d) const {
     DirectionTally skip;
-    Run(x.step == grid_.baseline ? x.tally : (y ? y->tally : skip),
-        x.step == grid_.baseline ? (y ? y->tally : skip) : x.tally);
+    Run(d.alongX ? d.tally : skip, d.alongX ? skip : d.tally);
   }
 
   // The values of both ranks from the tally; false when the bracket missed.
@@ -132,8 +133,11 @@ class Selection {
     if (d.tally.kind == DirectionTally::Kind::kRange) {
       const RangeTally& r = d.tally.range;
       size_t lower = 0, upper = 0;
-      if (PlaceOf(r, ranks.lower, &lower) == Place::kKept && PlaceOf(r, ranks.upper, &upper) == Place::kKept)
-        return r.count <= r.capacity && SelectKept(r.inside, r.count, {lower, upper}, avx2_, sampleSize_, out);
+      if (PlaceOf(r, ranks.lower, &lower) == Place::kKept && PlaceOf(r, ranks.upper, &upper) == Place::kKept) {
+        if (r.count > r.capacity) return false;
+        SelectKept(r.inside, r.count, {lower, upper}, avx2_, sampleSize_, out);
+        return true;
+      }
     }
     return Value(d, ranks.lower, &out[0]) && Value(d, ranks.upper, &out[1]);
   }
@@ -148,10 +152,10 @@ class Selection {
 
   // Counted again at a bracket end when a wanted rank lies there.
   PointTally CountAt(const Direction& d, float value) const {
-    Direction point{d.step, {}, {}, nullptr};
+    Direction point{d.alongX, d.step, {}, {}, nullptr};
     point.tally.kind = DirectionTally::Kind::kPoint;
     point.tally.point.at = value;
-    Tally(point, nullptr);
+    Tally(point);
     return point.tally.point;
   }
 
@@ -191,7 +195,8 @@ class Selection {
         *value = r.mid;
         return true;
       case Place::kKept:
-        if (r.count > r.capacity || !SelectKept(r.inside, r.count, {kept, kept}, avx2_, sampleSize_, out)) return false;
+        if (r.count > r.capacity) return false;
+        SelectKept(r.inside, r.count, {kept, kept}, avx2_, sampleSize_, out);
         *value = out[0];
         return true;
     }
@@ -205,22 +210,18 @@ class Selection {
 
 // The kept slopes (numbers only) as a one-row grid against zeros: v - 0 is
 // v, so the slope passes select among them as well.
-bool SelectKept(const float* values, size_t n, Ranks ranks, bool avx2, size_t sampleSize, float (&out)[2]) {
-  if (n <= kPlainSelection) {
-    SelectPlainly(values, n, ranks, out);
-    return true;
-  }
+void SelectKept(const float* values, size_t n, Ranks ranks, bool avx2, size_t sampleSize, float (&out)[2]) {
+  if (n <= kPlainSelection) return SelectPlainly(values, n, ranks, out);
   std::vector<float> row(2 * n, 0.0f);
   std::copy(values, values + n, row.begin());
   const SlopeGrid grid{row.data(), n, n, 1, n};
-  Direction d{n, {}, {}, nullptr};
+  Direction d{true, n, {}, {}, nullptr};
   Direction* directions[] = {&d};
   SampleSlopes(grid, std::min(sampleSize, kKeptSample), directions, 1);
   ChooseBracket(ranks, n, d);
   const Selection selection(grid, avx2, sampleSize);
-  selection.Tally(d, nullptr);
+  selection.Tally(d);
   if (!selection.Values(d, ranks, out)) SelectPlainly(values, n, ranks, out);
-  return true;
 }
 
 // The exact selection over stored slopes, for the brackets that missed.
@@ -238,14 +239,14 @@ SlopeMedians MedianSlopes(const float* image, size_t width, size_t height, size_
   const SlopeGrid grid{image, width, width - baseline, height - baseline, baseline};
   const size_t total = grid.across * grid.down;
   const Ranks ranks{(total - 1) / 2, total / 2};
-  Direction alongX{baseline, {}, {}, nullptr}, alongY{width * baseline, {}, {}, nullptr};
+  Direction alongX{true, baseline, {}, {}, nullptr}, alongY{false, width * baseline, {}, {}, nullptr};
   Direction* directions[] = {&alongX, &alongY};
   sampleSize = std::max<size_t>(sampleSize, 1);
   SampleSlopes(grid, sampleSize, directions, 2);
   ChooseBracket(ranks, total, alongX);
   ChooseBracket(ranks, total, alongY);
   const Selection selection(grid, avx2, sampleSize);
-  selection.Tally(alongX, &alongY);
+  selection.Tally(alongX, alongY);
   float median[2];
   for (size_t i = 0; i < 2; ++i) {
     float values[2];

@@ -16,6 +16,7 @@
 #include "K7Hlp.h"
 #include "Median.h"
 #include "MedianSlopes.h"
+#include "Record.h"
 #include "SlopeTally.h"
 #include "TestRecords.h"
 #include "TiltRemoval.h"
@@ -143,6 +144,20 @@ TEST(OptimisedEquivalenceTest, LevelingEqualsTheColumnWiseSortingImplementation)
       EXPECT_TRUE(SameImage(out.floats(), ReferenceLeveling(image, w, h)));
     }
   }
+  // A sample block longer than the image, into an output block of that size
+  // holding earlier values: the samples beyond the image come out zero.
+  Record in;
+  const uint32_t w = 60, h = 55;
+  std::vector<float> image = RandomImage(size_t{w} * h, 5, 4.0f, 0.0f);
+  float* samples = k7hlp::GiveFloatSamples(*in.get(), w, h, 0, 0, image.size() + 3);
+  std::copy(image.begin(), image.end(), samples);
+  float* old = k7hlp::GiveFloatSamples(*out.get(), w, h, 0, 0, image.size() + 3);
+  std::fill(old, old + image.size() + 3, 9.0f);
+  ASSERT_EQ(K7Hlp_leveling(in.get(), out.get(), 0, nullptr), 0);
+  EXPECT_EQ(out->data, old) << "the block of the same size is written again";
+  const float* got = static_cast<const float*>(out->data);
+  EXPECT_TRUE(SameImage(std::vector<float>(got, got + image.size()), ReferenceLeveling(image, w, h)));
+  EXPECT_EQ(std::vector<float>(got + image.size(), got + image.size() + 3), std::vector<float>(3, 0.0f));
 }
 
 // Images whose slopes put the medians where the bracketing selection has its

@@ -105,14 +105,14 @@ void ChooseBracket(Ranks ranks, size_t total, Direction& d) {
   r.inside = d.kept.get();
 }
 
-// Ranks of n values by a plain selection.
+// Ranks of n kept slopes by a plain selection: they lie strictly inside a
+// bracket of numbers, so none is NaN.
 void SelectPlainly(const float* values, size_t n, Ranks ranks, float (&out)[2]) {
   std::vector<float> v(values, values + n);
-  auto before = [](float a, float b) { return a < b || (a == a && b != b); };  // NaN last
   const auto nth = v.begin() + static_cast<std::ptrdiff_t>(ranks.lower);
-  std::nth_element(v.begin(), nth, v.end(), before);
+  std::nth_element(v.begin(), nth, v.end());
   out[0] = out[1] = *nth;
-  if (ranks.upper != ranks.lower) out[1] = *std::min_element(nth + 1, v.end(), before);
+  if (ranks.upper != ranks.lower) out[1] = *std::min_element(nth + 1, v.end());
 }
 
 void SelectKept(const float* values, size_t n, Ranks ranks, bool avx2, size_t sampleSize, float (&out)[2]);

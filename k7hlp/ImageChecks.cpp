@@ -23,4 +23,12 @@ float* PrepareLikeInput(const K7Hlp_Data& in, K7Hlp_Data& out) {
   return GiveFloatSamples(out, in.dim[0], in.dim[1], in.dim[2], in.dim[3], in.dataSize / sizeof(float));
 }
 
+float* PrepareUnclearedLikeInput(const K7Hlp_Data& in, K7Hlp_Data& out) {
+  FloatBlock reuse = TakeFloatSamples(out);
+  ResetIfUsed(out);
+  CopyMeta(in, out);
+  return GiveUnclearedFloatSamples(out, in.dim[0], in.dim[1], in.dim[2], in.dim[3], in.dataSize / sizeof(float),
+                                   reuse);
+}
+
 }  // namespace k7hlp

@@ -1,11 +1,13 @@
 // Removal of a tilt: the plane through the origin pixel estimated from the
 // median slopes over a 50-pixel baseline.
-#include <vector>
+#include <algorithm>
 
 #include "Boundary.h"
+#include "CpuFeatures.h"
 #include "ImageChecks.h"
-#include "Median.h"
+#include "MedianSlopes.h"
 #include "Record.h"
+#include "TiltRemoval.h"
 
 namespace k7hlp {
 namespace {
@@ -23,32 +25,15 @@ int Level(K7Hlp_Data* in, K7Hlp_Data* out, int mode) {
   // Without a pixel pair 50 apart in both directions there is no slope to measure.
   if (w <= kBaseline || h <= kBaseline)
     return Fail(kUnsupportedKind, "K7Hlp_leveling:: image must be wider and higher than 50 pixels...");
-  float* target = PrepareLikeInput(*in, *out);
   const float* source = FloatSamples(*in);
-
-  // Slopes in memory order: the median does not depend on their order.
-  const size_t across = w - kBaseline, down = h - kBaseline;
-  std::vector<float> slopesX(across * down), slopesY(across * down);
-  for (size_t y = 0; y < down; ++y) {
-    const float* row = source + w * y;
-    float* sx = slopesX.data() + across * y;
-    float* sy = slopesY.data() + across * y;
-    for (size_t x = 0; x < across; ++x) {
-      sx[x] = row[x] - row[x + kBaseline];
-      sy[x] = row[x] - row[x + w * kBaseline];
-    }
-  }
-  const float mx = Median(slopesX) / static_cast<float>(kBaseline);
-  const float my = Median(slopesY) / static_cast<float>(kBaseline);
-  // The column terms are the same for every row; the sum keeps its order.
-  std::vector<float> columnTerms(w);
-  for (size_t x = 0; x < w; ++x) columnTerms[x] = mx * static_cast<float>(x);
-  for (size_t y = 0; y < h; ++y) {
-    const float rowTerm = my * static_cast<float>(y);
-    const float* from = source + w * y;
-    float* to = target + w * y;
-    for (size_t x = 0; x < w; ++x) to[x] = from[x] + columnTerms[x] + rowTerm;
-  }
+  const bool avx2 = HasAvx2();
+  const SlopeMedians medians = MedianSlopes(source, w, h, kBaseline, avx2);
+  const float mx = medians.alongX / static_cast<float>(kBaseline);
+  const float my = medians.alongY / static_cast<float>(kBaseline);
+  float* target = PrepareUnclearedLikeInput(*in, *out);
+  RemoveTilt(source, target, w, h, mx, my, avx2);
+  // Samples beyond the image in a longer block are zero, as in a fresh block.
+  std::fill(target + w * h, target + in->dataSize / sizeof(float), 0.0f);
   return kOk;
 }
 

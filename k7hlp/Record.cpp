@@ -3,6 +3,7 @@
 #include <cstring>
 #include <initializer_list>
 #include <memory>
+#include <utility>
 
 #include "LastError.h"
 #include "Status.h"
@@ -118,6 +119,27 @@ float* AdoptFloatSamples(K7Hlp_Data& data, uint32_t w, uint32_t h, uint32_t d2, 
   return static_cast<float*>(data.data);
 }
 
+FloatBlock TakeFloatSamples(K7Hlp_Data& data) {
+  FloatBlock block;
+  if (data.dataType != K7Hlp_dataFloat || data.dataSize == 0) return block;
+  block.floats.reset(static_cast<float*>(data.data));
+  block.count = data.dataSize / sizeof(float);
+  data.data = nullptr;
+  data.dataSize = 0;
+  return block;
+}
+
+float* GiveUnclearedFloatSamples(K7Hlp_Data& data, uint32_t w, uint32_t h, uint32_t d2, uint32_t d3, size_t count,
+                                 FloatBlock& reuse) {
+  return AdoptFloatSamples(data, w, h, d2, d3, UnclearedFloats(count, reuse), count);
+}
+
+std::unique_ptr<float[]> UnclearedFloats(size_t count, FloatBlock& reuse) {
+  if (count == 0) return nullptr;
+  if (count == reuse.count) return std::move(reuse.floats);
+  return std::unique_ptr<float[]>(new float[count]);
+}
+
 namespace {
 
 uint16_t* SetRawSamples(K7Hlp_Data& data, const uint32_t dim[4], uint16_t* samples, size_t count) {
@@ -157,26 +179,6 @@ uint8_t* GiveHeader(K7Hlp_Data& data, int32_t type, uint32_t size) {
   data.headerType = type;
   data.headerSize = size;
   return block;
-}
-
-}  // namespace k7hlp
-
-namespace k7hlp {
-
-FloatBlock TakeFloatSamples(K7Hlp_Data& data) {
-  FloatBlock block;
-  if (data.dataType != K7Hlp_dataFloat || data.dataSize == 0) return block;
-  block.values.reset(static_cast<float*>(data.data));
-  block.count = data.dataSize / sizeof(float);
-  data.data = nullptr;
-  data.dataSize = 0;
-  return block;
-}
-
-std::unique_ptr<float[]> UnclearedFloats(size_t count, FloatBlock& reuse) {
-  if (count == 0) return nullptr;
-  if (count == reuse.count) return std::move(reuse.values);
-  return std::unique_ptr<float[]>(new float[count]);
 }
 
 }  // namespace k7hlp

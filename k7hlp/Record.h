@@ -35,6 +35,19 @@ float* GiveFloatSamples(K7Hlp_Data& data, uint32_t w, uint32_t h, uint32_t d2, u
 // clearing, no copy.
 float* AdoptFloatSamples(K7Hlp_Data& data, uint32_t w, uint32_t h, uint32_t d2, uint32_t d3,
                          std::unique_ptr<float[]> samples, size_t count);
+// The float sample block of a record, taken out of it (the record keeps no samples).
+struct FloatBlock {
+  std::unique_ptr<float[]> floats;
+  size_t count = 0;
+};
+FloatBlock TakeFloatSamples(K7Hlp_Data& data);
+// Float samples of `count` values, not cleared, for callers that write every
+// value: the block of `reuse` when it has that size, else a new one.
+float* GiveUnclearedFloatSamples(K7Hlp_Data& data, uint32_t w, uint32_t h, uint32_t d2, uint32_t d3, size_t count,
+                                 FloatBlock& reuse);
+// `count` floats, not cleared, for callers that write every one: the block of
+// `reuse` when it has that size (no allocation, no fresh pages), else a new one.
+std::unique_ptr<float[]> UnclearedFloats(size_t count, FloatBlock& reuse);
 uint16_t* GiveRawSamples(K7Hlp_Data& data, const uint32_t dim[4], size_t count);
 // The raw sample block of a record, taken out of it (the record keeps no samples).
 struct RawBlock {
@@ -50,20 +63,5 @@ uint8_t* GiveHeader(K7Hlp_Data& data, int32_t type, uint32_t size);
 
 inline const float* FloatSamples(const K7Hlp_Data& data) { return static_cast<const float*>(data.data); }
 inline const uint16_t* RawSamples(const K7Hlp_Data& data) { return static_cast<const uint16_t*>(data.data); }
-
-}  // namespace k7hlp
-
-namespace k7hlp {
-
-// The float sample block of a record, taken out of it (the record keeps no
-// samples), so that the next result of the same size can be written into it.
-struct FloatBlock {
-  std::unique_ptr<float[]> values;
-  size_t count = 0;
-};
-FloatBlock TakeFloatSamples(K7Hlp_Data& data);
-// `count` floats, not cleared, for callers that write every one: the block of
-// `reuse` when it has that size (no allocation, no fresh pages), else a new one.
-std::unique_ptr<float[]> UnclearedFloats(size_t count, FloatBlock& reuse);
 
 }  // namespace k7hlp

@@ -15,10 +15,14 @@
 #include "K7Hlp.h"
 #include "CpuFeatures.h"
 #include "Median.h"
+#include "MedianSlopes.h"
+#include "Record.h"
 #include "ScalingKernels.h"
+#include "SlopeTally.h"
 #include "Status.h"
 #include "TableGrid.h"
 #include "TestRecords.h"
+#include "TiltRemoval.h"
 #include "WindowStack.h"
 #include "ZTagTable.h"
 
@@ -59,14 +63,21 @@ std::vector<float> RandomImage(size_t n, uint32_t seed, float spread, float spec
   return v;
 }
 
-std::vector<float> ReferenceLeveling(const std::vector<float>& s, size_t w, size_t h) {
-  std::vector<float> sx, sy, out(w * h);
+// Median slopes over 50 pixels along x and y by sorting, column by column.
+std::pair<float, float> ReferenceSlopeMedians(const std::vector<float>& s, size_t w, size_t h) {
+  std::vector<float> sx, sy;
   for (size_t x = 0; x + 50 < w; ++x)
     for (size_t y = 0; y + 50 < h; ++y) {
       sx.push_back(s[x + w * y] - s[x + 50 + w * y]);
       sy.push_back(s[x + w * y] - s[x + w * (y + 50)]);
     }
-  const float mx = SortedMedian(sx) / 50.0f, my = SortedMedian(sy) / 50.0f;
+  return {SortedMedian(sx), SortedMedian(sy)};
+}
+
+std::vector<float> ReferenceLeveling(const std::vector<float>& s, size_t w, size_t h) {
+  std::vector<float> out(w * h);
+  const auto [sx, sy] = ReferenceSlopeMedians(s, w, h);
+  const float mx = sx / 50.0f, my = sy / 50.0f;
   for (size_t y = 0; y < h; ++y)
     for (size_t x = 0; x < w; ++x) out[x + w * y] = s[x + w * y] + mx * static_cast<float>(x) + my * static_cast<float>(y);
   return out;
@@ -125,16 +136,130 @@ TEST(OptimisedEquivalenceTest, MedianEqualsTheSortedMedian) {
 }
 
 TEST(OptimisedEquivalenceTest, LevelingEqualsTheColumnWiseSortingImplementation) {
+  Record out;  // reused: its sample block is kept for an image of the same size, replaced for another
   for (auto [w, h] : std::vector<std::pair<uint32_t, uint32_t>>{{51, 51}, {53, 97}, {131, 60}, {280, 292}}) {
     for (float specials : {0.0f, 0.01f}) {
       SCOPED_TRACE(testing::Message() << w << " x " << h << " specials " << specials);
       std::vector<float> image = RandomImage(size_t{w} * h, w * h, 4.0f, specials);
       for (size_t i = 0; i < image.size(); ++i) image[i] += 0.25f * (i % w) - 0.125f * (i / w);  // a tilt
-      Record in, out;
+      Record in;
       MakeSurface(in, w, h, image);
       ASSERT_EQ(K7Hlp_leveling(in.get(), out.get(), 0, nullptr), 0);
       EXPECT_TRUE(SameImage(out.floats(), ReferenceLeveling(image, w, h)));
     }
+  }
+  // A sample block longer than the image, into an output block of that size
+  // holding earlier values: the samples beyond the image come out zero.
+  Record in;
+  const uint32_t w = 60, h = 55;
+  std::vector<float> image = RandomImage(size_t{w} * h, 5, 4.0f, 0.0f);
+  float* samples = k7hlp::GiveFloatSamples(*in.get(), w, h, 0, 0, image.size() + 3);
+  std::copy(image.begin(), image.end(), samples);
+  float* old = k7hlp::GiveFloatSamples(*out.get(), w, h, 0, 0, image.size() + 3);
+  std::fill(old, old + image.size() + 3, 9.0f);
+  ASSERT_EQ(K7Hlp_leveling(in.get(), out.get(), 0, nullptr), 0);
+  EXPECT_EQ(out->data, old) << "the block of the same size is written again";
+  const float* got = static_cast<const float*>(out->data);
+  EXPECT_TRUE(SameImage(std::vector<float>(got, got + image.size()), ReferenceLeveling(image, w, h)));
+  EXPECT_EQ(std::vector<float>(got + image.size(), got + image.size() + 3), std::vector<float>(3, 0.0f));
+}
+
+// Images whose slopes put the medians where the bracketing selection has its
+// edge cases: duplicates at and around the median, all slopes equal, NaN and
+// infinities up to a NaN median, continuous values that leave many slopes
+// to the nested selection. A sample of 1 or 3 makes the brackets miss, which
+// exercises the counts at the bracket ends and the full fallback.
+TEST(OptimisedEquivalenceTest, MedianSlopesEqualTheSortedMediansForBothKernelsAndEverySampleSize) {
+  struct Case {
+    const char* name;
+    float spread, specials;
+    int levels;  // > 0: pixel values rounded to this many steps, for heavy duplicates
+  };
+  const Case cases[] = {{"continuous", 1000.0f, 0.0f, 0},  {"few levels", 2.0f, 0.0f, 3},
+                        {"all equal", 0.0f, 0.0f, 1},       {"some specials", 4.0f, 0.02f, 0},
+                        {"mostly specials", 4.0f, 0.6f, 0}, {"all specials", 4.0f, 1.0f, 0}};
+  std::vector<bool> kernels = {false};
+  if (k7hlp::HasAvx2()) kernels.push_back(true);
+  for (auto [w, h] : std::vector<std::pair<size_t, size_t>>{{51, 51}, {57, 52}, {67, 89}, {281, 292}}) {
+    for (const Case& c : cases) {
+      std::vector<float> image = RandomImage(w * h, static_cast<uint32_t>(w * h), c.spread, c.specials);
+      if (c.levels > 0)
+        for (float& v : image) v = std::isfinite(v) ? std::fmod(std::round(std::fabs(v)), float(c.levels)) : v;
+      const auto [sx, sy] = ReferenceSlopeMedians(image, w, h);
+      for (bool avx2 : kernels) {
+        for (size_t sample : {size_t{1}, size_t{3}, k7hlp::kSlopeSample}) {
+          SCOPED_TRACE(testing::Message() << w << " x " << h << " " << c.name << " avx2 " << avx2 << " sample " << sample);
+          const k7hlp::SlopeMedians got = k7hlp::MedianSlopes(image.data(), w, h, 50, avx2, sample);
+          EXPECT_TRUE(Same(got.alongX, sx)) << got.alongX << " instead of " << sx;
+          EXPECT_TRUE(Same(got.alongY, sy)) << got.alongY << " instead of " << sy;
+        }
+      }
+    }
+  }
+}
+
+// Both kernels against one slope at a time, on rows that are not a whole
+// number of vectors; a small block must not be written past its slack.
+TEST(OptimisedEquivalenceTest, SlopeTallyKernelsCountAndKeepLikeTheScalarTally) {
+  const size_t w = 77, h = 61, baseline = 50;  // 27 slopes a row: three vectors and a tail
+  const std::vector<float> image = RandomImage(w * h, 11, 3.0f, 0.1f);
+  const k7hlp::SlopeGrid grid{image.data(), w, w - baseline, h - baseline, baseline};
+  k7hlp::DirectionTally expectedX, expectedY;
+  expectedX.kind = k7hlp::DirectionTally::Kind::kRange;
+  expectedX.range.lo = -1.0f;
+  expectedX.range.mid = 0.0f;
+  expectedX.range.hi = 2.5f;
+  expectedY.kind = k7hlp::DirectionTally::Kind::kPoint;
+  expectedY.point.at = 0.0f;
+  std::vector<float> expectedKept(grid.across * grid.down);
+  expectedX.range.inside = expectedKept.data();
+  expectedX.range.capacity = expectedKept.size();
+  for (size_t y = 0; y < grid.down; ++y) {
+    k7hlp::TallyRowTail(image.data() + w * y, 0, grid.across, baseline, expectedX.range);
+    k7hlp::TallyRowTail(image.data() + w * y, 0, grid.across, w * baseline, expectedY.point);
+  }
+  expectedKept.resize(expectedX.range.count);
+  std::sort(expectedKept.begin(), expectedKept.end());
+  ASSERT_GT(expectedKept.size(), 100u);
+
+  for (bool avx2 : {false, k7hlp::HasAvx2()}) {
+    for (size_t capacity : {expectedKept.size(), size_t{5}}) {
+      SCOPED_TRACE(testing::Message() << "avx2 " << avx2 << " capacity " << capacity);
+      std::vector<float> block(capacity + k7hlp::kKeepSlack + 1, -7.0f);
+      k7hlp::DirectionTally x, y;
+      x.kind = expectedX.kind;
+      x.range.lo = -1.0f;
+      x.range.mid = 0.0f;
+      x.range.hi = 2.5f;
+      x.range.inside = block.data();
+      x.range.capacity = capacity;
+      y.kind = expectedY.kind;
+      (avx2 ? k7hlp::TallySlopesAvx2 : k7hlp::TallySlopes)(grid, x, y);
+      EXPECT_EQ(x.range.atMostLo, expectedX.range.atMostLo);
+      EXPECT_EQ(x.range.belowMid, expectedX.range.belowMid);
+      EXPECT_EQ(x.range.equalMid, expectedX.range.equalMid);
+      EXPECT_EQ(x.range.count, expectedX.range.count);
+      EXPECT_EQ(y.point.below, expectedY.point.below);
+      EXPECT_EQ(y.point.atMost, expectedY.point.atMost);
+      EXPECT_EQ(block.back(), -7.0f) << "written past the slack";
+      if (capacity >= expectedKept.size()) {
+        std::vector<float> kept(block.begin(), block.begin() + static_cast<std::ptrdiff_t>(x.range.count));
+        std::sort(kept.begin(), kept.end());
+        EXPECT_EQ(kept, expectedKept);
+      }
+    }
+  }
+}
+
+TEST(OptimisedEquivalenceTest, TiltRemovalKernelsAddTheColumnTermFirst) {
+  const size_t w = 37, h = 5;  // rows of four vectors and a tail
+  const std::vector<float> image = RandomImage(w * h, 3, 1e4f, 0.05f);
+  const float mx = 0.1f, my = -3.3f;
+  std::vector<float> expected(w * h), got(w * h);
+  for (size_t i = 0; i < w * h; ++i) expected[i] = image[i] + mx * float(i % w) + my * float(i / w);
+  for (bool avx2 : {false, k7hlp::HasAvx2()}) {
+    k7hlp::RemoveTilt(image.data(), got.data(), w, h, mx, my, avx2);
+    EXPECT_TRUE(SameImage(got, expected)) << "avx2 " << avx2;
   }
 }
 

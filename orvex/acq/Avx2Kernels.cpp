@@ -91,14 +91,30 @@ ORVEX_AVX2 bool ExpandBlocksAvx2(const uint8_t* samples, uint32_t pixels, uint32
 }
 
 ORVEX_AVX2 const uint8_t* ExpandSingleSampleGroupsAvx2(const uint8_t* in, uint8_t* out, size_t groups) {
-  // Bytes p0 p1 p2 d0 d1 d2 (p: 2, d: 4 bytes) into p0 d0 p1 d1 p2 d2.
-  const __m128i order = _mm_setr_epi8(0, 1, 6, 7, 8, 9, 2, 3, 10, 11, 12, 13, 4, 5, 14, 15);
-  for (size_t g = 0; g < groups; ++g, in += 18, out += 18) {
+  // Bytes p0 p1 p2 d0 d1 d2 (p: 2, d: 4 bytes) into p0 d0 p1 d1 p2 d2. The
+  // permutation moves bytes only within the first 16; the last two stay, so a
+  // 32-byte load shuffled in its lanes is the whole group in one store. Its
+  // 14 extra bytes land on the next group, written after it; the last group
+  // is stored exactly (the next bytes belong to another group's output).
+  const __m256i order = _mm256_setr_epi8(0, 1, 6, 7, 8, 9, 2, 3, 10, 11, 12, 13, 4, 5, 14, 15,  //
+                                         0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15);
+  size_t g = 0;
+  for (; g + 1 < groups; ++g, in += 18, out += 18)
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(out),
+                        _mm256_shuffle_epi8(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(in)), order));
+  for (; g < groups; ++g, in += 18, out += 18) {
     _mm_storeu_si128(reinterpret_cast<__m128i*>(out),
-                     _mm_shuffle_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(in)), order));
+                     _mm_shuffle_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(in)), _mm256_castsi256_si128(order)));
     __builtin_memcpy(out + 16, in + 16, 2);
   }
   return in;
+}
+
+ORVEX_AVX2 size_t CopyVectorsAvx2(uint8_t* out, const uint8_t* in, size_t bytes) {
+  size_t i = 0;
+  for (; i + 32 <= bytes; i += 32)
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + i), _mm256_loadu_si256(reinterpret_cast<const __m256i*>(in + i)));
+  return i;
 }
 
 ORVEX_AVX2 size_t AddSurfaceOffsetsAvx2(uint8_t* data, const uint8_t* offsets, size_t words) {
@@ -123,6 +139,7 @@ namespace orvex {
 
 size_t RowPlanesAvx2(uint8_t*, size_t, size_t, const IntensityParams&) { return 0; }
 size_t AddSurfaceOffsetsAvx2(uint8_t*, const uint8_t*, size_t) { return 0; }
+size_t CopyVectorsAvx2(uint8_t*, const uint8_t*, size_t) { return 0; }
 bool ExpandBlocksAvx2(const uint8_t*, uint32_t, uint32_t, const uint16_t*, uint8_t*) { return false; }
 const uint8_t* ExpandSingleSampleGroupsAvx2(const uint8_t* in, uint8_t*, size_t) { return in; }
 

@@ -28,6 +28,9 @@ bool ExpandBlocksAvx2(const uint8_t* samples, uint32_t pixels, uint32_t w, const
 // behind the groups in the source; the destination advances by the same.
 const uint8_t* ExpandSingleSampleGroupsAvx2(const uint8_t* in, uint8_t* out, size_t groups);
 
+// Copies the whole 32-byte vectors of `bytes`; returns the bytes copied.
+size_t CopyVectorsAvx2(uint8_t* out, const uint8_t* in, size_t bytes);
+
 // AddSurfaceOffsets on the first words, sixteen at a time; returns the words done.
 size_t AddSurfaceOffsetsAvx2(uint8_t* data, const uint8_t* offsets, size_t words);
 

@@ -72,25 +72,54 @@ bool RegroupFrames(SimdLevel level, const void* src, size_t srcBytes, void* dst,
   }
 }
 
+namespace {
+
+// Copies whole vectors and the rest bytewise. A memcpy of a constant size of
+// some hundred bytes compiles to `rep movsq`, whose start-up costs more than
+// the copy itself at this length.
+inline void CopyVectors(SimdLevel level, uint8_t* out, const uint8_t* in, size_t bytes) {
+  size_t i = level == SimdLevel::kAvx2 ? CopyVectorsAvx2(out, in, bytes) : 0;
+#if defined(__SSE2__)
+  for (; i + 16 <= bytes; i += 16)
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + i)));
+#endif
+  for (; i < bytes; ++i) out[i] = in[i];
+}
+
+constexpr size_t kCrossInRow = kA16Z16Columns * 4;
+constexpr size_t kCrossOutRow = (kA16Z16Columns + 1) * 4;
+constexpr size_t kCrossHalf = kCrossInRow / 2;
+
+// Consecutive rows, each widened by its centre word. The second half of a row
+// and the first half of the next are contiguous in the source and in the
+// destination, so they go as one run.
+void WidenRows(SimdLevel level, const uint8_t* in, uint8_t* out, uint32_t rows) {
+  CopyVectors(level, out, in, kCrossHalf);
+  for (uint32_t row = 0; row < rows; ++row, in += kCrossInRow, out += kCrossOutRow) {
+    StoreU32(out + kCrossHalf, PairAverage(LoadU32(in + kCrossHalf - 4), LoadU32(in + kCrossHalf)));
+    CopyVectors(level, out + kCrossHalf + 4, in + kCrossHalf, row + 1 < rows ? kCrossInRow : kCrossHalf);
+  }
+}
+
+}  // namespace
+
 bool WidenCentreCross(const void* src, size_t srcBytes, void* dst, size_t dstBytes) {
+  return WidenCentreCross(BestSimdLevel(), src, srcBytes, dst, dstBytes);
+}
+
+bool WidenCentreCross(SimdLevel level, const void* src, size_t srcBytes, void* dst, size_t dstBytes) {
   if (!src || !dst || srcBytes < kA16Z16Bytes || dstBytes < kA16Z16CrossBytes) return false;
-  constexpr size_t kInRow = kA16Z16Columns * 4;
-  constexpr size_t kOutRow = (kA16Z16Columns + 1) * 4;
-  constexpr size_t kHalf = kInRow / 2;
   constexpr uint32_t kCentreRow = kA16Z16Rows / 2;
   const auto* in = static_cast<const uint8_t*>(src);
   auto* out = static_cast<uint8_t*>(dst);
-  for (uint32_t row = 0; row < kA16Z16Rows; ++row, in += kInRow) {
-    uint8_t* line = out + (row + (row >= kCentreRow ? 1 : 0)) * kOutRow;
-    std::memcpy(line, in, kHalf);
-    StoreU32(line + kHalf, PairAverage(LoadU32(in + kHalf - 4), LoadU32(in + kHalf)));
-    std::memcpy(line + kHalf + 4, in + kHalf, kHalf);
-  }
+  WidenRows(level, in, out, kCentreRow);
+  WidenRows(level, in + kCentreRow * kCrossInRow, out + (kCentreRow + 1) * kCrossOutRow, kA16Z16Rows - kCentreRow);
   // The centre row averages its finished neighbours, centre column included.
-  const uint8_t* above = out + (kCentreRow - 1) * kOutRow;
-  const uint8_t* below = above + 2 * kOutRow;
-  uint8_t* centre = out + kCentreRow * kOutRow;
-  for (size_t c = 0; c < kOutRow; c += 4) StoreU32(centre + c, PairAverage(LoadU32(above + c), LoadU32(below + c)));
+  const uint8_t* above = out + (kCentreRow - 1) * kCrossOutRow;
+  const uint8_t* below = above + 2 * kCrossOutRow;
+  uint8_t* centre = out + kCentreRow * kCrossOutRow;
+  for (size_t c = 0; c < kCrossOutRow; c += 4)
+    StoreU32(centre + c, PairAverage(LoadU32(above + c), LoadU32(below + c)));
   return true;
 }
 

@@ -5,55 +5,9 @@
 
 #include <algorithm>
 
-// No FMA: a fused multiply-add would round once where the portable kernel
-// rounds twice.
 #define ORVEX_AVX2 __attribute__((target("avx2")))
 
 namespace orvex {
-namespace {
-
-ORVEX_AVX2 inline __m256i LoadWords(const uint8_t* p) { return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p)); }
-ORVEX_AVX2 inline __m256 FirstWords(__m256i v) {
-  return _mm256_cvtepi32_ps(_mm256_and_si256(v, _mm256_set1_epi32(0xFFFF)));
-}
-ORVEX_AVX2 inline __m256 SecondWords(__m256i v) { return _mm256_cvtepi32_ps(_mm256_srli_epi32(v, 16)); }
-ORVEX_AVX2 inline void StorePlane(uint8_t* p, __m256 v) { _mm256_storeu_ps(reinterpret_cast<float*>(p), v); }
-
-ORVEX_AVX2 void EightPixelPlanes(uint8_t* at, size_t frameBytes, const IntensityParams& p) {
-  const uint32_t n = p.frames, d = p.darkFrames;
-  auto frame = [&](uint32_t f) { return at + size_t{f} * frameBytes; };
-  __m256 sum0 = _mm256_setzero_ps(), sum1 = _mm256_setzero_ps();
-  for (uint32_t f = 1; f < d; ++f) {
-    __m256i v = LoadWords(frame(f));
-    sum0 = _mm256_add_ps(sum0, FirstWords(v));
-    sum1 = _mm256_add_ps(sum1, SecondWords(v));
-  }
-  const __m256 divisor = _mm256_set1_ps(static_cast<float>(d - 1));
-  const __m256 dark0 = _mm256_div_ps(sum0, divisor), dark1 = _mm256_div_ps(sum1, divisor);
-  const __m256i reference = LoadWords(frame(d + 1));
-  StorePlane(at, _mm256_sub_ps(FirstWords(reference), dark0));
-  StorePlane(frame(1), _mm256_sub_ps(SecondWords(reference), dark1));
-  const __m256 threshold = _mm256_set1_ps(300.0f), factor = _mm256_set1_ps(p.factor);
-  const __m256 zero = _mm256_setzero_ps();
-  for (uint32_t plane = 2; plane + d + 2 <= n; ++plane) {
-    __m256i v = LoadWords(frame(plane + d - 1));
-    __m256 value = _mm256_sub_ps(FirstWords(v), dark0);
-    __m256 scaled = _mm256_mul_ps(_mm256_sub_ps(SecondWords(v), dark1), factor);
-    value = _mm256_blendv_ps(value, scaled, _mm256_cmp_ps(value, threshold, _CMP_GT_OQ));
-    value = _mm256_andnot_ps(_mm256_cmp_ps(value, zero, _CMP_LT_OQ), value);
-    StorePlane(frame(plane), value);
-  }
-  StorePlane(frame(n - 2), dark1);
-  StorePlane(frame(n - 1), dark0);
-}
-
-}  // namespace
-
-ORVEX_AVX2 size_t RowPlanesAvx2(uint8_t* row, size_t rowBytes, size_t frameBytes, const IntensityParams& params) {
-  size_t x = 0;
-  for (; x + 32 <= rowBytes; x += 32) EightPixelPlanes(row + x, frameBytes, params);
-  return x;
-}
 
 ORVEX_AVX2 bool ExpandBlocksAvx2(const uint8_t* samples, uint32_t pixels, uint32_t w, const uint16_t* positions,
                                  uint8_t* out) {
@@ -137,7 +91,6 @@ ORVEX_AVX2 size_t AddSurfaceOffsetsAvx2(uint8_t* data, const uint8_t* offsets, s
 
 namespace orvex {
 
-size_t RowPlanesAvx2(uint8_t*, size_t, size_t, const IntensityParams&) { return 0; }
 size_t AddSurfaceOffsetsAvx2(uint8_t*, const uint8_t*, size_t) { return 0; }
 size_t CopyVectorsAvx2(uint8_t*, const uint8_t*, size_t) { return 0; }
 bool ExpandBlocksAvx2(const uint8_t*, uint32_t, uint32_t, const uint16_t*, uint8_t*) { return false; }

@@ -15,6 +15,14 @@ namespace orvex {
 // bytes of the row done.
 size_t RowPlanesAvx2(uint8_t* row, size_t rowBytes, size_t frameBytes, const IntensityParams& params);
 
+// The intensity routine on the first of `groups` groups (three pixels of all
+// frames, source and destination as RegroupGroups), eight groups at a time,
+// from the source straight into the planes. Returns the groups done; it
+// leaves at least the last group, since its reads pass a group's end by 4
+// bytes.
+size_t IntensityStepsAvx2(const uint8_t* src, uint8_t* dst, size_t groups, size_t frameBytes,
+                          const IntensityParams& params);
+
 // Window expansion of one group of `pixels` (2 or 3) pixels: for each pixel q
 // its run of w triples at out + q * 6 * w, four samples at a time, the
 // position of the first being positions[q]. False (nothing written) for

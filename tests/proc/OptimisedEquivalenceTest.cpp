@@ -132,7 +132,10 @@ TEST(OptimisedEquivalenceTest, RegroupMatchesTheElementwiseCopyOnEveryKernelAndS
 }
 
 TEST(OptimisedEquivalenceTest, IntensityPlanesAreBitForBitTheValueByValueResult) {
-  for (auto [frames, dark] : std::vector<std::pair<uint32_t, uint32_t>>{{5, 2}, {8, 3}, {13, 4}, {32, 3}}) {
+  // The fewest frames for a dark count, raw frames that are dark frames and
+  // frame D ({9, 6}), a long dark average and the largest stacks.
+  const std::vector<std::pair<uint32_t, uint32_t>> counts = {{5, 2}, {6, 3}, {8, 3}, {9, 6}, {13, 4}, {21, 17}, {32, 3}, {48, 2}};
+  for (auto [frames, dark] : counts) {
     const IntensityParams params{frames, dark, ExposureFactor(frames % 4)};
     const size_t bytes = StackBytes(kStack300x300x32, frames);
     Bytes src = RandomBytes(bytes, frames);

@@ -5,6 +5,8 @@
 
 #include <algorithm>
 
+#include "acq/UnalignedAccess.h"
+
 #define ORVEX_AVX2 __attribute__((target("avx2")))
 
 namespace orvex {
@@ -42,6 +44,73 @@ ORVEX_AVX2 bool ExpandBlocksAvx2(const uint8_t* samples, uint32_t pixels, uint32
     if (first + 4 == w) break;
   }
   return true;
+}
+
+namespace {
+
+// ExpandGroupsAvx2 for windows of kBlocks blocks of four samples, the last
+// block of which may be partial; known at compile time, the blocks of a group
+// stay in registers.
+template <uint32_t kBlocks>
+ORVEX_AVX2 const uint8_t* ExpandGroupsInBlocks(const uint8_t* in, uint8_t* out, size_t groups, uint32_t w,
+                                               uint16_t back) {
+  // Four triples (24 bytes) from one pixel's four words broadcast to both
+  // lanes: words at bytes 6k + 2, positions at 6k; bytes 24-31 are spare.
+  const __m256i words = _mm256_setr_epi8(-1, -1, 0, 1, 2, 3, -1, -1, 4, 5, 6, 7, -1, -1, 8, 9,  //
+                                         10, 11, -1, -1, 12, 13, 14, 15, -1, -1, -1, -1, -1, -1, -1, -1);
+  const __m256i positionWords = _mm256_setr_epi16(-1, 0, 0, -1, 0, 0, -1, 0, 0, -1, 0, 0, 0, 0, 0, 0);
+  const __m256i steps = _mm256_setr_epi16(0, 0, 0, 32, 0, 0, 64, 0, 0, 96, 0, 0, 0, 0, 0, 0);
+  constexpr size_t kRow = 12;
+  const size_t run = 6 * size_t{w};
+  // Blocks start every four samples; the last starts four before the end and
+  // may overlap the one before it (the same values are written twice). A
+  // window of three reads a fourth sample row from the next group.
+  uint32_t first[kBlocks];
+  for (uint32_t b = 0; b < kBlocks; ++b) first[b] = w >= 4 ? std::min(4 * b, w - 4) : 0;
+  for (size_t g = 0; g < groups; ++g) {
+    const uint8_t* samples = in + 6;
+    __m128i perPixel[kBlocks][3];
+    for (uint32_t b = 0; b < kBlocks; ++b) {
+      const uint8_t* at = samples + first[b] * kRow;
+      __m128i r[4];
+      for (int k = 0; k < 4; ++k) r[k] = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at + k * kRow));
+      const __m128i t0 = _mm_unpacklo_epi32(r[0], r[1]), t1 = _mm_unpackhi_epi32(r[0], r[1]);
+      const __m128i t2 = _mm_unpacklo_epi32(r[2], r[3]), t3 = _mm_unpackhi_epi32(r[2], r[3]);
+      perPixel[b][0] = _mm_unpacklo_epi64(t0, t2);
+      perPixel[b][1] = _mm_unpackhi_epi64(t0, t2);
+      perPixel[b][2] = _mm_unpacklo_epi64(t1, t3);
+    }
+    // Pixel by pixel and block by block, so that every spare byte lands on a
+    // triple written after it.
+    for (int q = 0; q < 3; ++q) {
+      const uint16_t start = static_cast<uint16_t>(LoadU16(in + 2 * q) - back);
+      for (uint32_t b = 0; b < kBlocks; ++b) {
+        const __m256i position = _mm256_add_epi16(
+            _mm256_and_si256(_mm256_set1_epi16(static_cast<short>(start + 32 * first[b])), positionWords), steps);
+        const __m256i triples =
+            _mm256_or_si256(_mm256_shuffle_epi8(_mm256_broadcastsi128_si256(perPixel[b][q]), words), position);
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + q * run + 6 * size_t{first[b]}), triples);
+      }
+    }
+    in = samples + w * kRow;
+    out += 3 * run;
+  }
+  return in;
+}
+
+}  // namespace
+
+ORVEX_AVX2 const uint8_t* ExpandGroupsAvx2(const uint8_t* in, uint8_t* out, size_t groups, uint32_t w,
+                                           uint16_t back) {
+  static_assert(kMaxWindowBlocks == 6, "one case per block count");
+  switch ((w + 3) / 4) {
+    case 1: return ExpandGroupsInBlocks<1>(in, out, groups, w, back);
+    case 2: return ExpandGroupsInBlocks<2>(in, out, groups, w, back);
+    case 3: return ExpandGroupsInBlocks<3>(in, out, groups, w, back);
+    case 4: return ExpandGroupsInBlocks<4>(in, out, groups, w, back);
+    case 5: return ExpandGroupsInBlocks<5>(in, out, groups, w, back);
+    default: return ExpandGroupsInBlocks<6>(in, out, groups, w, back);
+  }
 }
 
 ORVEX_AVX2 const uint8_t* ExpandSingleSampleGroupsAvx2(const uint8_t* in, uint8_t* out, size_t groups) {
@@ -95,6 +164,7 @@ size_t AddSurfaceOffsetsAvx2(uint8_t*, const uint8_t*, size_t) { return 0; }
 size_t CopyVectorsAvx2(uint8_t*, const uint8_t*, size_t) { return 0; }
 bool ExpandBlocksAvx2(const uint8_t*, uint32_t, uint32_t, const uint16_t*, uint8_t*) { return false; }
 const uint8_t* ExpandSingleSampleGroupsAvx2(const uint8_t* in, uint8_t*, size_t) { return in; }
+const uint8_t* ExpandGroupsAvx2(const uint8_t* in, uint8_t*, size_t, uint32_t, uint16_t) { return in; }
 
 }  // namespace orvex
 

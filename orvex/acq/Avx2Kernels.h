@@ -30,6 +30,15 @@ size_t IntensityStepsAvx2(const uint8_t* src, uint8_t* dst, size_t groups, size_
 // samples.
 bool ExpandBlocksAvx2(const uint8_t* samples, uint32_t pixels, uint32_t w, const uint16_t* positions, uint8_t* out);
 
+// Window expansion of `groups` consecutive groups of three pixels for
+// windows of w samples (2 <= w <= 4 * kMaxWindowBlocks), each pixel's run in
+// 32-byte stores of four triples. `back` is subtracted from the start words.
+// Writes up to 14 bytes past the groups' output and reads up to 16 bytes past
+// their source: a group must follow, expanded after them. Returns the position
+// behind the groups in the source.
+constexpr uint32_t kMaxWindowBlocks = 6;
+const uint8_t* ExpandGroupsAvx2(const uint8_t* in, uint8_t* out, size_t groups, uint32_t w, uint16_t back);
+
 // Window expansion with a single sample (H = 0) of `groups` consecutive groups
 // of three pixels: each 18-byte group (three start words, three sample pairs)
 // becomes its three triples, a permutation of its bytes. Returns the position

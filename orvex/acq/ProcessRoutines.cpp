@@ -130,6 +130,7 @@ constexpr uint32_t kWindowColumns = 280;
 constexpr uint32_t kPositionStep = 32;
 
 uint32_t WindowWidth(uint32_t halfWindow) { return 2 * std::min<uint32_t>(halfWindow, 10) + 1; }
+static_assert(4 * kMaxWindowBlocks >= 21, "the AVX2 expansion holds the widest window");
 
 // A sample triple (position, then the pixel's two words) as one 8-byte store;
 // its last two bytes land on the position of the triple written next.
@@ -202,9 +203,12 @@ void ExpandRows(SimdLevel level, const uint8_t* in, uint8_t* out, uint32_t w, ui
     in = ExpandGroup<2, kFixedWidth>(level, in, out, w, back, false);
     out += 2 * pixelBytes;
     uint32_t g = 0;
-    // A single sample has no position offset (H = 0): its groups are permutations.
-    if (kFixedWidth == 1 && level == SimdLevel::kAvx2) {
-      in = ExpandSingleSampleGroupsAvx2(in, out, kInnerGroups);
+    // The inner groups are followed by an edge group, which absorbs the AVX2
+    // kernels' reads and writes past them. A single sample has no position
+    // offset (H = 0): its groups are permutations.
+    if (level == SimdLevel::kAvx2) {
+      in = kFixedWidth == 1 ? ExpandSingleSampleGroupsAvx2(in, out, kInnerGroups)
+                            : ExpandGroupsAvx2(in, out, kInnerGroups, w, back);
       out += kInnerGroups * 3 * pixelBytes;
       g = kInnerGroups;
     }

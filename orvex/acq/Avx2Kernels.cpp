@@ -66,7 +66,12 @@ ORVEX_AVX2 const uint8_t* ExpandGroupsInBlocks(const uint8_t* in, uint8_t* out, 
   // may overlap the one before it (the same values are written twice). A
   // window of three reads a fourth sample row from the next group.
   uint32_t first[kBlocks];
-  for (uint32_t b = 0; b < kBlocks; ++b) first[b] = w >= 4 ? std::min(4 * b, w - 4) : 0;
+  __m256i blockSteps[kBlocks];  // the positions of a block's triples past the pixel's start
+  for (uint32_t b = 0; b < kBlocks; ++b) {
+    first[b] = w >= 4 ? std::min(4 * b, w - 4) : 0;
+    blockSteps[b] = _mm256_add_epi16(
+        _mm256_and_si256(_mm256_set1_epi16(static_cast<short>(32 * first[b])), positionWords), steps);
+  }
   for (size_t g = 0; g < groups; ++g) {
     const uint8_t* samples = in + 6;
     __m128i perPixel[kBlocks][3];
@@ -83,10 +88,10 @@ ORVEX_AVX2 const uint8_t* ExpandGroupsInBlocks(const uint8_t* in, uint8_t* out, 
     // Pixel by pixel and block by block, so that every spare byte lands on a
     // triple written after it.
     for (int q = 0; q < 3; ++q) {
-      const uint16_t start = static_cast<uint16_t>(LoadU16(in + 2 * q) - back);
+      const __m256i start = _mm256_and_si256(
+          _mm256_set1_epi16(static_cast<short>(LoadU16(in + 2 * q) - back)), positionWords);
       for (uint32_t b = 0; b < kBlocks; ++b) {
-        const __m256i position = _mm256_add_epi16(
-            _mm256_and_si256(_mm256_set1_epi16(static_cast<short>(start + 32 * first[b])), positionWords), steps);
+        const __m256i position = _mm256_add_epi16(start, blockSteps[b]);
         const __m256i triples =
             _mm256_or_si256(_mm256_shuffle_epi8(_mm256_broadcastsi128_si256(perPixel[b][q]), words), position);
         _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + q * run + 6 * size_t{first[b]}), triples);

@@ -1,6 +1,7 @@
-// AVX2 kernels of the intensity and offset routines. Each does the leading part
-// of its work that fills whole vectors and returns how far it got; the caller
-// finishes portably. Only for processors with AVX2 (BestSimdLevel).
+// AVX2 kernels of the processing routines (regrouping has its own). Most do
+// the leading part of their work that fills whole vectors and return how far
+// they got; the caller finishes portably. Only for processors with AVX2
+// (BestSimdLevel).
 #pragma once
 
 #include <cstddef>
@@ -10,16 +11,9 @@
 
 namespace orvex {
 
-// Intensity planes of the pixels of one row (see IntensityRoutine.cpp), eight
-// at a time, lane by lane the operations of the portable kernel. Returns the
-// bytes of the row done.
-size_t RowPlanesAvx2(uint8_t* row, size_t rowBytes, size_t frameBytes, const IntensityParams& params);
-
-// The intensity routine on the first of `groups` groups (three pixels of all
-// frames, source and destination as RegroupGroups), eight groups at a time,
-// from the source straight into the planes. Returns the groups done; it
-// leaves at least the last group, since its reads pass a group's end by 4
-// bytes.
+// The intensity routine on the whole steps of eight groups of `groups` (three
+// pixels of all frames each, source and destination as RegroupGroups), from
+// the source straight into the planes. Returns the groups done.
 size_t IntensityStepsAvx2(const uint8_t* src, uint8_t* dst, size_t groups, size_t frameBytes,
                           const IntensityParams& params);
 
@@ -41,8 +35,9 @@ const uint8_t* ExpandGroupsAvx2(const uint8_t* in, uint8_t* out, size_t groups, 
 
 // Window expansion with a single sample (H = 0) of `groups` consecutive groups
 // of three pixels: each 18-byte group (three start words, three sample pairs)
-// becomes its three triples, a permutation of its bytes. Returns the position
-// behind the groups in the source; the destination advances by the same.
+// becomes its three triples, a permutation of its bytes. Stays within the
+// groups' source and output. Returns the position behind the groups in the
+// source; the destination advances by the same.
 const uint8_t* ExpandSingleSampleGroupsAvx2(const uint8_t* in, uint8_t* out, size_t groups);
 
 // Copies the whole 32-byte vectors of `bytes`; returns the bytes copied.

@@ -39,29 +39,10 @@ ORVEX_AVX2 inline __m256 PlaneValue(__m256i v, const Dark& dark, __m256 factor) 
   return _mm256_andnot_ps(_mm256_cmp_ps(value, _mm256_setzero_ps(), _CMP_LT_OQ), value);
 }
 
-ORVEX_AVX2 void EightPixelPlanes(uint8_t* at, size_t frameBytes, const IntensityParams& p) {
-  const uint32_t n = p.frames, d = p.darkFrames;
-  auto frame = [&](uint32_t f) { return at + size_t{f} * frameBytes; };
-  __m256 sum0 = _mm256_setzero_ps(), sum1 = _mm256_setzero_ps();
-  for (uint32_t f = 1; f < d; ++f) {
-    __m256i v = LoadWords(frame(f));
-    sum0 = _mm256_add_ps(sum0, FirstWords(v));
-    sum1 = _mm256_add_ps(sum1, SecondWords(v));
-  }
-  const __m256 divisor = _mm256_set1_ps(static_cast<float>(d - 1));
-  const Dark dark{_mm256_div_ps(sum0, divisor), _mm256_div_ps(sum1, divisor)};
-  const __m256i reference = LoadWords(frame(d + 1));
-  Store(at, _mm256_sub_ps(FirstWords(reference), dark.first));
-  Store(frame(1), _mm256_sub_ps(SecondWords(reference), dark.second));
-  const __m256 factor = _mm256_set1_ps(p.factor);
-  for (uint32_t plane = 2; plane + d + 2 <= n; ++plane) Store(frame(plane), PlaneValue(LoadWords(frame(plane + d - 1)), dark, factor));
-  Store(frame(n - 2), dark.second);
-  Store(frame(n - 1), dark.first);
-}
-
 // One frame of eight groups of 32-bit pixels (12 bytes each, groupBytes
 // apart in the source) as the 24 pixels in order, three vectors of eight.
-// Each group is read as 16 bytes: 4 past its last frame.
+// Each group is read as 16 bytes: 4 past the frame, never past the group,
+// since the last frame is never read.
 ORVEX_AVX2 inline __m256i LoadPair(const uint8_t* at, size_t groupBytes) {
   return _mm256_set_m128i(_mm_loadu_si128(reinterpret_cast<const __m128i*>(at + groupBytes)),
                           _mm_loadu_si128(reinterpret_cast<const __m128i*>(at)));
@@ -166,16 +147,9 @@ ORVEX_AVX2 void TilePlanes(const uint8_t* src, uint8_t* dst, size_t steps, size_
 
 }  // namespace
 
-ORVEX_AVX2 size_t RowPlanesAvx2(uint8_t* row, size_t rowBytes, size_t frameBytes, const IntensityParams& params) {
-  size_t x = 0;
-  for (; x + 32 <= rowBytes; x += 32) EightPixelPlanes(row + x, frameBytes, params);
-  return x;
-}
-
 ORVEX_AVX2 size_t IntensityStepsAvx2(const uint8_t* src, uint8_t* dst, size_t groups, size_t frameBytes,
                                      const IntensityParams& params) {
-  // The last group is left to the caller: a step's reads pass its end.
-  const size_t steps = groups ? (groups - 1) / kStepGroups : 0;
+  const size_t steps = groups / kStepGroups;
   const size_t groupBytes = size_t{params.frames} * 12, stepBytes = kStepGroups * groupBytes;
   for (size_t s = 0; s < steps; s += kTileSteps) {
     const size_t tile = std::min(kTileSteps, steps - s);
@@ -192,7 +166,6 @@ ORVEX_AVX2 size_t IntensityStepsAvx2(const uint8_t* src, uint8_t* dst, size_t gr
 
 namespace orvex {
 
-size_t RowPlanesAvx2(uint8_t*, size_t, size_t, const IntensityParams&) { return 0; }
 size_t IntensityStepsAvx2(const uint8_t*, uint8_t*, size_t, size_t, const IntensityParams&) { return 0; }
 
 }  // namespace orvex

@@ -1,14 +1,14 @@
 // Intensity planes from an intensity-mode stack. Every plane value of a pixel
-// depends only on that pixel's frames. With AVX2 the routine reads eight
-// groups of pixels of all frames at a time and writes their planes directly,
-// so each byte is read and written once. The portable kernel works row by row:
-// it regroups one row of every frame into the destination (reading the source
-// in its order), then turns that row, still in cache, into planes in place. The
-// float operations and their order are those of the plane-by-plane
-// description (dark sums accumulated frame by frame from 0.0, one division,
-// then one subtraction and at most one multiplication per value), so the
-// result is the same bit for bit; four pixels share one SSE2 operation, eight
-// one AVX2 operation.
+// depends only on that pixel's frames. The AVX2 kernel (IntensityAvx2.cpp)
+// reads eight groups of all frames at a time and writes their planes
+// directly, so each byte is read and written once. The portable kernel works
+// row by row: it regroups one row of every frame into the destination
+// (reading the source in its order), then turns that row, still in cache,
+// into planes in place, four pixels per SSE2 operation. The float operations
+// and their order are those of the plane-by-plane description (dark sums
+// accumulated frame by frame from 0.0, one division, then one subtraction and
+// at most one multiplication per value), so the result is the same bit for
+// bit on either kernel.
 //
 // Destination frame f (360000 bytes, 90000 four-byte values) holds afterwards:
 //   0                 first word of frame D+1 minus dark0
@@ -104,8 +104,8 @@ void FourPixelPlanes(uint8_t* at, const IntensityParams& p) {
 #endif
 
 // The planes of regrouped pixels in place: `bytes` of frame 0 from `at`.
-void RunPlanes(SimdLevel level, uint8_t* at, size_t bytes, const IntensityParams& p) {
-  size_t x = level == SimdLevel::kAvx2 ? RowPlanesAvx2(at, bytes, kFrameBytes, p) : 0;
+void RunPlanes(uint8_t* at, size_t bytes, const IntensityParams& p) {
+  size_t x = 0;
 #if defined(__SSE2__)
   for (; x + 16 <= bytes; x += 16) FourPixelPlanes(at + x, p);
 #endif
@@ -143,12 +143,13 @@ bool ComputeIntensity(SimdLevel level, const void* src, size_t srcBytes, void* d
   constexpr size_t kGroups = kRows * kGroupsPerRow;
   size_t group = level == SimdLevel::kAvx2 ? IntensityStepsAvx2(in, out, kGroups, kFrameBytes, params) : 0;
   in += group * params.frames * 12;
-  // The rest a row at most at a time: regrouped, then turned into planes while in cache.
+  // The rest (all of it on the portable kernel) a row at most at a time:
+  // regrouped, then turned into planes while in cache.
   while (group < kGroups) {
     const size_t end = std::min(kGroups, (group / kGroupsPerRow + 1) * kGroupsPerRow);
     uint8_t* at = out + group * 12;
     in = RegroupGroupsOn<4>(level, in, at, params.frames, kFrameBytes, end - group, end == kGroups);
-    RunPlanes(level, at, (end - group) * 12, params);
+    RunPlanes(at, (end - group) * 12, params);
     group = end;
   }
   return true;

@@ -145,9 +145,10 @@ inline void StoreTripleWide(uint8_t* out, uint16_t position, const uint8_t* valu
 // overwritten next. The last triple of a range of rows is stored exactly.
 // kFixedWidth: the window width when known at compile time (0: use w). A
 // single-sample window is common enough to get its own unrolled copy.
-// With AVX2 whole runs are written in exact blocks of four triples (windows of
-// at least four samples). The last group of a range stays portable: the
-// blocks read past a group's end.
+// With AVX2 (the edge groups of two pixels; the inner groups of a row go to
+// the kernels for whole rows) runs are written in exact blocks of four triples
+// (windows of at least four samples). The last group of a range stays
+// portable: the blocks read past a group's end.
 template <uint32_t kPixels, uint32_t kFixedWidth>
 const uint8_t* ExpandGroup(SimdLevel level, const uint8_t* in, uint8_t* out, uint32_t runtimeWidth, uint16_t back,
                            bool lastOfRange) {

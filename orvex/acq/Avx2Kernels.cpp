@@ -59,6 +59,13 @@ ORVEX_AVX2 const uint8_t* ExpandGroupsInBlocks(const uint8_t* in, uint8_t* out, 
   const __m256i words = _mm256_setr_epi8(-1, -1, 0, 1, 2, 3, -1, -1, 4, 5, 6, 7, -1, -1, 8, 9,  //
                                          10, 11, -1, -1, 12, 13, 14, 15, -1, -1, -1, -1, -1, -1, -1, -1);
   const __m256i positionWords = _mm256_setr_epi16(-1, 0, 0, -1, 0, 0, -1, 0, 0, -1, 0, 0, 0, 0, 0, 0);
+  // Start word q (bytes 2q, 2q + 1) into the position slots of the triples.
+  __m256i pickStart[3];
+  for (int q = 0; q < 3; ++q) {
+    const char l = static_cast<char>(2 * q), h = static_cast<char>(2 * q + 1);
+    pickStart[q] = _mm256_setr_epi8(l, h, -1, -1, -1, -1, l, h, -1, -1, -1, -1, l, h, -1, -1,  //
+                                    -1, -1, l, h, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1);
+  }
   const __m256i steps = _mm256_setr_epi16(0, 0, 0, 32, 0, 0, 64, 0, 0, 96, 0, 0, 0, 0, 0, 0);
   constexpr size_t kRow = 12;
   const size_t run = 6 * size_t{w};
@@ -74,26 +81,32 @@ ORVEX_AVX2 const uint8_t* ExpandGroupsInBlocks(const uint8_t* in, uint8_t* out, 
   }
   for (size_t g = 0; g < groups; ++g) {
     const uint8_t* samples = in + 6;
-    __m128i perPixel[kBlocks][3];
+    // Four sample rows turned into four words per pixel, in both lanes (the
+    // rows are loaded into both), as the shuffle into triples needs them.
+    __m256i perPixel[kBlocks][3];
     for (uint32_t b = 0; b < kBlocks; ++b) {
       const uint8_t* at = samples + first[b] * kRow;
-      __m128i r[4];
-      for (int k = 0; k < 4; ++k) r[k] = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at + k * kRow));
-      const __m128i t0 = _mm_unpacklo_epi32(r[0], r[1]), t1 = _mm_unpackhi_epi32(r[0], r[1]);
-      const __m128i t2 = _mm_unpacklo_epi32(r[2], r[3]), t3 = _mm_unpackhi_epi32(r[2], r[3]);
-      perPixel[b][0] = _mm_unpacklo_epi64(t0, t2);
-      perPixel[b][1] = _mm_unpackhi_epi64(t0, t2);
-      perPixel[b][2] = _mm_unpacklo_epi64(t1, t3);
+      __m256i r[4];
+      for (int k = 0; k < 4; ++k)
+        r[k] = _mm256_broadcastsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(at + k * kRow)));
+      const __m256i t0 = _mm256_unpacklo_epi32(r[0], r[1]), t1 = _mm256_unpackhi_epi32(r[0], r[1]);
+      const __m256i t2 = _mm256_unpacklo_epi32(r[2], r[3]), t3 = _mm256_unpackhi_epi32(r[2], r[3]);
+      perPixel[b][0] = _mm256_unpacklo_epi64(t0, t2);
+      perPixel[b][1] = _mm256_unpackhi_epi64(t0, t2);
+      perPixel[b][2] = _mm256_unpacklo_epi64(t1, t3);
     }
+    // The three start words (less `back`) in both lanes, to be placed in the
+    // position slots by one shuffle per pixel.
+    const __m256i starts = _mm256_broadcastsi128_si256(
+        _mm_sub_epi16(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(in)), _mm_set1_epi16(static_cast<short>(back))));
     // Pixel by pixel and block by block, so that every spare byte lands on a
     // triple written after it.
     for (int q = 0; q < 3; ++q) {
-      const __m256i start = _mm256_and_si256(
-          _mm256_set1_epi16(static_cast<short>(LoadU16(in + 2 * q) - back)), positionWords);
+      const __m256i start = _mm256_shuffle_epi8(starts, pickStart[q]);
       for (uint32_t b = 0; b < kBlocks; ++b) {
         const __m256i position = _mm256_add_epi16(start, blockSteps[b]);
         const __m256i triples =
-            _mm256_or_si256(_mm256_shuffle_epi8(_mm256_broadcastsi128_si256(perPixel[b][q]), words), position);
+            _mm256_or_si256(_mm256_shuffle_epi8(perPixel[b][q], words), position);
         _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + q * run + 6 * size_t{first[b]}), triples);
       }
     }

@@ -5,8 +5,6 @@
 
 #include <algorithm>
 
-#include "acq/UnalignedAccess.h"
-
 #define ORVEX_AVX2 __attribute__((target("avx2")))
 
 namespace orvex {
@@ -54,7 +52,7 @@ namespace {
 template <uint32_t kBlocks>
 ORVEX_AVX2 const uint8_t* ExpandGroupsInBlocks(const uint8_t* in, uint8_t* out, size_t groups, uint32_t w,
                                                uint16_t back) {
-  // Four triples (24 bytes) from one pixel's four words broadcast to both
+  // Four triples (24 bytes) from one pixel's four words, present in both
   // lanes: words at bytes 6k + 2, positions at 6k; bytes 24-31 are spare.
   const __m256i words = _mm256_setr_epi8(-1, -1, 0, 1, 2, 3, -1, -1, 4, 5, 6, 7, -1, -1, 8, 9,  //
                                          10, 11, -1, -1, 12, 13, 14, 15, -1, -1, -1, -1, -1, -1, -1, -1);
@@ -105,8 +103,7 @@ ORVEX_AVX2 const uint8_t* ExpandGroupsInBlocks(const uint8_t* in, uint8_t* out, 
       const __m256i start = _mm256_shuffle_epi8(starts, pickStart[q]);
       for (uint32_t b = 0; b < kBlocks; ++b) {
         const __m256i position = _mm256_add_epi16(start, blockSteps[b]);
-        const __m256i triples =
-            _mm256_or_si256(_mm256_shuffle_epi8(perPixel[b][q], words), position);
+        const __m256i triples = _mm256_or_si256(_mm256_shuffle_epi8(perPixel[b][q], words), position);
         _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + q * run + 6 * size_t{first[b]}), triples);
       }
     }

@@ -17,7 +17,6 @@ namespace {
 
 constexpr float kHighDynamicThreshold = 300.0f;
 
-ORVEX_AVX2 inline __m256i LoadWords(const uint8_t* p) { return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p)); }
 ORVEX_AVX2 inline __m256 FirstWords(__m256i v) {
   return _mm256_cvtepi32_ps(_mm256_and_si256(v, _mm256_set1_epi32(0xFFFF)));
 }

@@ -141,8 +141,8 @@ ORVEX_AVX2 const uint8_t* ExpandSingleSampleGroupsAvx2(const uint8_t* in, uint8_
     _mm256_storeu_si256(reinterpret_cast<__m256i*>(out),
                         _mm256_shuffle_epi8(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(in)), order));
   for (; g < groups; ++g, in += 18, out += 18) {
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(out),
-                     _mm_shuffle_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(in)), _mm256_castsi256_si128(order)));
+    const __m128i group = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out), _mm_shuffle_epi8(group, _mm256_castsi256_si128(order)));
     __builtin_memcpy(out + 16, in + 16, 2);
   }
   return in;
@@ -150,8 +150,10 @@ ORVEX_AVX2 const uint8_t* ExpandSingleSampleGroupsAvx2(const uint8_t* in, uint8_
 
 ORVEX_AVX2 size_t CopyVectorsAvx2(uint8_t* out, const uint8_t* in, size_t bytes) {
   size_t i = 0;
-  for (; i + 32 <= bytes; i += 32)
-    _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + i), _mm256_loadu_si256(reinterpret_cast<const __m256i*>(in + i)));
+  for (; i + 32 <= bytes; i += 32) {
+    const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(in + i));
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + i), v);
+  }
   return i;
 }
 

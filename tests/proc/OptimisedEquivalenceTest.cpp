@@ -134,7 +134,8 @@ TEST(OptimisedEquivalenceTest, RegroupMatchesTheElementwiseCopyOnEveryKernelAndS
 TEST(OptimisedEquivalenceTest, IntensityPlanesAreBitForBitTheValueByValueResult) {
   // The fewest frames for a dark count, raw frames that are dark frames and
   // frame D ({9, 6}), a long dark average and the largest stacks.
-  const std::vector<std::pair<uint32_t, uint32_t>> counts = {{5, 2}, {6, 3}, {8, 3}, {9, 6}, {13, 4}, {21, 17}, {32, 3}, {48, 2}};
+  const std::vector<std::pair<uint32_t, uint32_t>> counts = {{5, 2},  {6, 3},   {8, 3},  {9, 6},
+                                                             {13, 4}, {21, 17}, {32, 3}, {48, 2}};
   for (auto [frames, dark] : counts) {
     const IntensityParams params{frames, dark, ExposureFactor(frames % 4)};
     const size_t bytes = StackBytes(kStack300x300x32, frames);

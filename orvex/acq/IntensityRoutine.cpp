@@ -1,12 +1,14 @@
 // Intensity planes from an intensity-mode stack. Every plane value of a pixel
-// depends only on that pixel's frames, so the routine works row by row: it
-// regroups one row of every frame into the destination (reading the source in
-// its order), then turns that row, still in cache, into planes in place. The
-// float operations and their order are those of the plane-by-plane
-// description (dark sums accumulated frame by frame from 0.0, one division,
-// then one subtraction and at most one multiplication per value), so the
-// result is the same bit for bit; four pixels share one SSE2 operation, eight
-// one AVX2 operation.
+// depends only on that pixel's frames. The AVX2 kernel (IntensityAvx2.cpp)
+// reads eight groups of all frames at a time and writes their planes
+// directly, so each byte is read and written once. The portable kernel works
+// row by row: it regroups one row of every frame into the destination
+// (reading the source in its order), then turns that row, still in cache,
+// into planes in place, four pixels per SSE2 operation. The float operations
+// and their order are those of the plane-by-plane description (dark sums
+// accumulated frame by frame from 0.0, one division, then one subtraction and
+// at most one multiplication per value), so the result is the same bit for
+// bit on either kernel.
 //
 // Destination frame f (360000 bytes, 90000 four-byte values) holds afterwards:
 //   0                 first word of frame D+1 minus dark0
@@ -15,6 +17,7 @@
 //   N-D-1 .. N-3      the raw u32 values of frame f (regrouped, untouched)
 //   N-2, N-1          dark1, dark0
 // Within a pixel, every frame is read before its plane is written.
+#include <algorithm>
 #include <cstring>
 
 #include "acq/Avx2Kernels.h"
@@ -100,12 +103,13 @@ void FourPixelPlanes(uint8_t* at, const IntensityParams& p) {
 }
 #endif
 
-void RowPlanes(SimdLevel level, uint8_t* row, const IntensityParams& p) {
-  size_t x = level == SimdLevel::kAvx2 ? RowPlanesAvx2(row, kRowBytes, kFrameBytes, p) : 0;
+// The planes of regrouped pixels in place: `bytes` of frame 0 from `at`.
+void RunPlanes(uint8_t* at, size_t bytes, const IntensityParams& p) {
+  size_t x = 0;
 #if defined(__SSE2__)
-  for (; x + 16 <= kRowBytes; x += 16) FourPixelPlanes(row + x, p);
+  for (; x + 16 <= bytes; x += 16) FourPixelPlanes(at + x, p);
 #endif
-  for (; x < kRowBytes; x += 4) PixelPlanes(row + x, p);
+  for (; x < bytes; x += 4) PixelPlanes(at + x, p);
 }
 
 }  // namespace
@@ -136,10 +140,17 @@ bool ComputeIntensity(SimdLevel level, const void* src, size_t srcBytes, void* d
   if (bytes > srcBytes || bytes > dstBytes) return false;
   const auto* in = static_cast<const uint8_t*>(src);
   auto* out = static_cast<uint8_t*>(dst);
-  for (size_t r = 0; r < kRows; ++r) {
-    uint8_t* row = out + r * kRowBytes;
-    in = RegroupGroupsOn<4>(level, in, row, params.frames, kFrameBytes, kGroupsPerRow, r + 1 == kRows);
-    RowPlanes(level, row, params);
+  constexpr size_t kGroups = kRows * kGroupsPerRow;
+  size_t group = level == SimdLevel::kAvx2 ? IntensityStepsAvx2(in, out, kGroups, kFrameBytes, params) : 0;
+  in += group * params.frames * 12;
+  // The rest (all of it on the portable kernel) a row at most at a time:
+  // regrouped, then turned into planes while in cache.
+  while (group < kGroups) {
+    const size_t end = std::min(kGroups, (group / kGroupsPerRow + 1) * kGroupsPerRow);
+    uint8_t* at = out + group * 12;
+    in = RegroupGroupsOn<4>(level, in, at, params.frames, kFrameBytes, end - group, end == kGroups);
+    RunPlanes(at, (end - group) * 12, params);
+    group = end;
   }
   return true;
 }

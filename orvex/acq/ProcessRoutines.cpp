@@ -72,25 +72,54 @@ bool RegroupFrames(SimdLevel level, const void* src, size_t srcBytes, void* dst,
   }
 }
 
+namespace {
+
+// Copies whole vectors and the rest bytewise. A memcpy of a constant size of
+// some hundred bytes compiles to `rep movsq`, whose start-up costs more than
+// the copy itself at this length.
+inline void CopyVectors(SimdLevel level, uint8_t* out, const uint8_t* in, size_t bytes) {
+  size_t i = level == SimdLevel::kAvx2 ? CopyVectorsAvx2(out, in, bytes) : 0;
+#if defined(__SSE2__)
+  for (; i + 16 <= bytes; i += 16)
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + i)));
+#endif
+  for (; i < bytes; ++i) out[i] = in[i];
+}
+
+constexpr size_t kCrossInRow = kA16Z16Columns * 4;
+constexpr size_t kCrossOutRow = (kA16Z16Columns + 1) * 4;
+constexpr size_t kCrossHalf = kCrossInRow / 2;
+
+// Consecutive rows, each widened by its centre word. The second half of a row
+// and the first half of the next are contiguous in the source and in the
+// destination, so they go as one run.
+void WidenRows(SimdLevel level, const uint8_t* in, uint8_t* out, uint32_t rows) {
+  CopyVectors(level, out, in, kCrossHalf);
+  for (uint32_t row = 0; row < rows; ++row, in += kCrossInRow, out += kCrossOutRow) {
+    StoreU32(out + kCrossHalf, PairAverage(LoadU32(in + kCrossHalf - 4), LoadU32(in + kCrossHalf)));
+    CopyVectors(level, out + kCrossHalf + 4, in + kCrossHalf, row + 1 < rows ? kCrossInRow : kCrossHalf);
+  }
+}
+
+}  // namespace
+
 bool WidenCentreCross(const void* src, size_t srcBytes, void* dst, size_t dstBytes) {
+  return WidenCentreCross(BestSimdLevel(), src, srcBytes, dst, dstBytes);
+}
+
+bool WidenCentreCross(SimdLevel level, const void* src, size_t srcBytes, void* dst, size_t dstBytes) {
   if (!src || !dst || srcBytes < kA16Z16Bytes || dstBytes < kA16Z16CrossBytes) return false;
-  constexpr size_t kInRow = kA16Z16Columns * 4;
-  constexpr size_t kOutRow = (kA16Z16Columns + 1) * 4;
-  constexpr size_t kHalf = kInRow / 2;
   constexpr uint32_t kCentreRow = kA16Z16Rows / 2;
   const auto* in = static_cast<const uint8_t*>(src);
   auto* out = static_cast<uint8_t*>(dst);
-  for (uint32_t row = 0; row < kA16Z16Rows; ++row, in += kInRow) {
-    uint8_t* line = out + (row + (row >= kCentreRow ? 1 : 0)) * kOutRow;
-    std::memcpy(line, in, kHalf);
-    StoreU32(line + kHalf, PairAverage(LoadU32(in + kHalf - 4), LoadU32(in + kHalf)));
-    std::memcpy(line + kHalf + 4, in + kHalf, kHalf);
-  }
+  WidenRows(level, in, out, kCentreRow);
+  WidenRows(level, in + kCentreRow * kCrossInRow, out + (kCentreRow + 1) * kCrossOutRow, kA16Z16Rows - kCentreRow);
   // The centre row averages its finished neighbours, centre column included.
-  const uint8_t* above = out + (kCentreRow - 1) * kOutRow;
-  const uint8_t* below = above + 2 * kOutRow;
-  uint8_t* centre = out + kCentreRow * kOutRow;
-  for (size_t c = 0; c < kOutRow; c += 4) StoreU32(centre + c, PairAverage(LoadU32(above + c), LoadU32(below + c)));
+  const uint8_t* above = out + (kCentreRow - 1) * kCrossOutRow;
+  const uint8_t* below = above + 2 * kCrossOutRow;
+  uint8_t* centre = out + kCentreRow * kCrossOutRow;
+  for (size_t c = 0; c < kCrossOutRow; c += 4)
+    StoreU32(centre + c, PairAverage(LoadU32(above + c), LoadU32(below + c)));
   return true;
 }
 
@@ -101,6 +130,7 @@ constexpr uint32_t kWindowColumns = 280;
 constexpr uint32_t kPositionStep = 32;
 
 uint32_t WindowWidth(uint32_t halfWindow) { return 2 * std::min<uint32_t>(halfWindow, 10) + 1; }
+static_assert(4 * kMaxWindowBlocks >= 21, "the AVX2 expansion holds the widest window");
 
 // A sample triple (position, then the pixel's two words) as one 8-byte store;
 // its last two bytes land on the position of the triple written next.
@@ -115,9 +145,10 @@ inline void StoreTripleWide(uint8_t* out, uint16_t position, const uint8_t* valu
 // overwritten next. The last triple of a range of rows is stored exactly.
 // kFixedWidth: the window width when known at compile time (0: use w). A
 // single-sample window is common enough to get its own unrolled copy.
-// With AVX2 whole runs are written in exact blocks of four triples (windows of
-// at least four samples). The last group of a range stays portable: the
-// blocks read past a group's end.
+// With AVX2 (the edge groups of two pixels; the inner groups of a row go to
+// the kernels for whole rows) runs are written in exact blocks of four triples
+// (windows of at least four samples). The last group of a range stays
+// portable: the blocks read past a group's end.
 template <uint32_t kPixels, uint32_t kFixedWidth>
 const uint8_t* ExpandGroup(SimdLevel level, const uint8_t* in, uint8_t* out, uint32_t runtimeWidth, uint16_t back,
                            bool lastOfRange) {
@@ -173,9 +204,12 @@ void ExpandRows(SimdLevel level, const uint8_t* in, uint8_t* out, uint32_t w, ui
     in = ExpandGroup<2, kFixedWidth>(level, in, out, w, back, false);
     out += 2 * pixelBytes;
     uint32_t g = 0;
-    // A single sample has no position offset (H = 0): its groups are permutations.
-    if (kFixedWidth == 1 && level == SimdLevel::kAvx2) {
-      in = ExpandSingleSampleGroupsAvx2(in, out, kInnerGroups);
+    // The inner groups are followed by an edge group, which absorbs the AVX2
+    // kernels' reads and writes past them. A single sample has no position
+    // offset (H = 0): its groups are permutations.
+    if (level == SimdLevel::kAvx2) {
+      in = kFixedWidth == 1 ? ExpandSingleSampleGroupsAvx2(in, out, kInnerGroups)
+                            : ExpandGroupsAvx2(in, out, kInnerGroups, w, back);
       out += kInnerGroups * 3 * pixelBytes;
       g = kInnerGroups;
     }

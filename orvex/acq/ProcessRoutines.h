@@ -84,4 +84,7 @@ bool ComputeIntensity(const void* src, size_t srcBytes, void* dst, size_t dstByt
 bool ComputeIntensity(SimdLevel level, const void* src, size_t srcBytes, void* dst, size_t dstBytes,
                       const IntensityParams& params);
 
+// WidenCentreCross on the kernel of `level`.
+bool WidenCentreCross(SimdLevel level, const void* src, size_t srcBytes, void* dst, size_t dstBytes);
+
 }  // namespace orvex

@@ -132,7 +132,11 @@ TEST(OptimisedEquivalenceTest, RegroupMatchesTheElementwiseCopyOnEveryKernelAndS
 }
 
 TEST(OptimisedEquivalenceTest, IntensityPlanesAreBitForBitTheValueByValueResult) {
-  for (auto [frames, dark] : std::vector<std::pair<uint32_t, uint32_t>>{{5, 2}, {8, 3}, {13, 4}, {32, 3}}) {
+  // The fewest frames for a dark count, raw frames that are dark frames and
+  // frame D ({9, 6}), a long dark average and the largest stacks.
+  const std::vector<std::pair<uint32_t, uint32_t>> counts = {{5, 2},  {6, 3},   {8, 3},  {9, 6},
+                                                             {13, 4}, {21, 17}, {32, 3}, {48, 2}};
+  for (auto [frames, dark] : counts) {
     const IntensityParams params{frames, dark, ExposureFactor(frames % 4)};
     const size_t bytes = StackBytes(kStack300x300x32, frames);
     Bytes src = RandomBytes(bytes, frames);
@@ -183,5 +187,26 @@ TEST(OptimisedEquivalenceTest, WindowExpansionMatchesTheTripleByTripleLayoutForE
         ASSERT_TRUE(ExpandWindow(level, src.data(), src.size(), dst.data(), dst.size(), h, threads));
         EXPECT_TRUE(dst == expected);
       }
+  }
+}
+
+TEST(OptimisedEquivalenceTest, CentreCrossMatchesThePixelByPixelWideningOnEveryKernel) {
+  // Zero halves in a third of the words reach both branches of the average.
+  Bytes src = RandomBytes(kA16Z16Bytes, 5);
+  for (size_t i = 0; i < src.size(); i += 12) src[i] = src[i + 1] = 0;
+  Bytes expected(kA16Z16CrossBytes);
+  auto in = [&](size_t r, size_t c) { return U32(src, r * 280 + c); };
+  auto put = [&](size_t r, size_t c, uint32_t v) { std::memcpy(&expected[4 * (r * 281 + c)], &v, 4); };
+  for (size_t r = 0; r < 292; ++r) {
+    const size_t row = r < 146 ? r : r + 1;
+    for (size_t c = 0; c < 280; ++c) put(row, c < 140 ? c : c + 1, in(r, c));
+    put(row, 140, PairAverage(in(r, 139), in(r, 140)));
+  }
+  for (size_t c = 0; c < 281; ++c) put(146, c, PairAverage(U32(expected, 145 * 281 + c), U32(expected, 147 * 281 + c)));
+  for (SimdLevel level : Levels()) {
+    SCOPED_TRACE(Name(level));
+    Bytes dst(kA16Z16CrossBytes);
+    ASSERT_TRUE(WidenCentreCross(level, src.data(), src.size(), dst.data(), dst.size()));
+    EXPECT_TRUE(dst == expected);
   }
 }

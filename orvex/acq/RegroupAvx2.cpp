@@ -45,10 +45,10 @@ ORVEX_AVX2 inline void StoreEightPieces(uint8_t* out, __m256i p01, __m256i p23, 
 // One step: all frames of 32 / kElem groups (eight pieces). The source of a
 // step is contiguous and read once; each frame receives 96 bytes.
 template <size_t kElem>
-ORVEX_AVX2 void Steps(const uint8_t* src, uint8_t* dst, uint32_t frames, size_t frameBytes, size_t steps) {
+ORVEX_AVX2 void Steps(const uint8_t* src, uint8_t* dst, size_t groupBytes, uint32_t frames, size_t frameBytes,
+                      size_t steps) {
   constexpr size_t kChunk = 3 * kElem;
   constexpr size_t kGroupsPerPiece = 4 / kElem;
-  const size_t groupBytes = size_t{frames} * kChunk;
   const size_t pieceBytes = kGroupsPerPiece * groupBytes;
   for (size_t s = 0; s < steps; ++s, src += 8 * pieceBytes, dst += 96) {
     const uint8_t* in = src;
@@ -225,6 +225,28 @@ ORVEX_AVX2 void TransposedSteps16(const uint8_t* src, uint8_t* dst, uint32_t fra
   }
 }
 
+// 32-bit elements: each frame of a step receives 96 bytes, one destination
+// stream per frame. Stacks of a few dozen frames (and sources larger than the
+// cache) wait on the stores fetching their lines from that many streams, and
+// do better in two bands of frames over a run of groups whose source (about
+// kBandSourceBytes) the second band reads again from the cache. With more
+// frames the repeated reads cost more than the fewer streams save.
+constexpr uint32_t kBandFrames = 16;
+constexpr size_t kBandSourceBytes = size_t{3} << 19;
+
+ORVEX_AVX2 void StepsInBands(const uint8_t* src, uint8_t* dst, uint32_t frames, size_t frameBytes, size_t steps) {
+  const size_t groupBytes = 12 * size_t{frames};
+  const size_t stepBytes = 8 * groupBytes;
+  const size_t runSteps = std::max<size_t>(1, kBandSourceBytes / stepBytes);
+  for (size_t first = 0; first < steps; first += runSteps) {
+    const size_t run = std::min(runSteps, steps - first);
+    const uint8_t* in = src + first * stepBytes;
+    uint8_t* out = dst + first * 96;
+    Steps<4>(in, out, groupBytes, kBandFrames, frameBytes, run);
+    Steps<4>(in + 12 * kBandFrames, out + kBandFrames * frameBytes, groupBytes, frames - kBandFrames, frameBytes, run);
+  }
+}
+
 }  // namespace
 
 size_t RegroupGroupsAvx2(size_t elementBytes, const uint8_t* src, uint8_t* dst, uint32_t frames, size_t frameBytes,
@@ -244,14 +266,14 @@ size_t RegroupGroupsAvx2(size_t elementBytes, const uint8_t* src, uint8_t* dst, 
   if (count == 0) return 0;
   const size_t stepGroups = 8 * 4 / elementBytes;
   const size_t steps = (count - 1) / stepGroups;
-  if (elementBytes == 2) {
+  if (elementBytes == 4 && frames > kBandFrames + kBandFrames / 4 && frames <= 2 * kBandFrames)
+    StepsInBands(src, dst, frames, frameBytes, steps);
+  else if (elementBytes == 4)
+    Steps<4>(src, dst, 12 * size_t{frames}, frames, frameBytes, steps);
+  else if (elementBytes == 2)
     TransposedSteps16(src, dst, frames, frameBytes, steps);
-    return stepGroups * steps;
-  }
-  switch (elementBytes) {
-    case 4: Steps<4>(src, dst, frames, frameBytes, steps); break;
-    default: Steps<1>(src, dst, frames, frameBytes, steps); break;
-  }
+  else
+    Steps<1>(src, dst, 3 * size_t{frames}, frames, frameBytes, steps);
   return stepGroups * steps;
 }
 

@@ -230,7 +230,8 @@ ORVEX_AVX2 void TransposedSteps16(const uint8_t* src, uint8_t* dst, uint32_t fra
 // cache) wait on the stores fetching their lines from that many streams, and
 // do better in two bands of frames over a run of groups whose source (about
 // kBandSourceBytes) the second band reads again from the cache. With more
-// frames the repeated reads cost more than the fewer streams save.
+// frames the repeated reads cost more than the fewer streams save, and the 8-
+// and 16-bit kernels, which spend more work per byte, lose by bands too.
 constexpr uint32_t kBandFrames = 16;
 constexpr size_t kBandSourceBytes = size_t{3} << 19;
 

@@ -30,8 +30,8 @@ bool RegroupFrames(const void* src, size_t srcBytes, void* dst, size_t dstBytes,
 
 namespace {
 
-// Groups a piece of a threaded regroup starts on: a multiple of every AVX2
-// step, so that only the piece's last group leaves the wide kernels.
+// Groups a piece of a threaded regroup starts on: a multiple of the AVX2
+// steps, so that only the piece's last few groups leave the wide kernels.
 constexpr size_t kRegroupPieceGroups = 16;
 
 template <size_t kElem>

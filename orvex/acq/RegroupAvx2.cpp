@@ -10,16 +10,12 @@
 namespace orvex {
 namespace {
 
-// A piece is 12 bytes in the low lanes of a 16-byte vector. The element size
-// decides how many groups make a piece and which bytes of the loads are kept.
+// A piece is 12 bytes in the low lanes of a 16-byte vector: one group of
+// 32-bit elements, or four groups of 8-bit ones (stacks of two or three frames).
 template <size_t kElem>
 ORVEX_AVX2 inline __m128i LoadPiece(const uint8_t* at, size_t groupBytes) {
   if constexpr (kElem == 4) {
     return _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
-  } else if constexpr (kElem == 2) {
-    const __m128i two = _mm_unpacklo_epi64(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(at)),
-                                           _mm_loadl_epi64(reinterpret_cast<const __m128i*>(at + groupBytes)));
-    return _mm_shuffle_epi8(two, _mm_setr_epi8(0, 1, 2, 3, 4, 5, 8, 9, 10, 11, 12, 13, -1, -1, -1, -1));
   } else {
     int32_t words[4];
     for (int g = 0; g < 4; ++g) __builtin_memcpy(&words[g], at + g * groupBytes, 4);
@@ -49,10 +45,10 @@ ORVEX_AVX2 inline void StoreEightPieces(uint8_t* out, __m256i p01, __m256i p23, 
 // One step: all frames of 32 / kElem groups (eight pieces). The source of a
 // step is contiguous and read once; each frame receives 96 bytes.
 template <size_t kElem>
-ORVEX_AVX2 void Steps(const uint8_t* src, uint8_t* dst, uint32_t frames, size_t frameBytes, size_t steps) {
+ORVEX_AVX2 void Steps(const uint8_t* src, uint8_t* dst, size_t groupBytes, uint32_t frames, size_t frameBytes,
+                      size_t steps) {
   constexpr size_t kChunk = 3 * kElem;
   constexpr size_t kGroupsPerPiece = 4 / kElem;
-  const size_t groupBytes = size_t{frames} * kChunk;
   const size_t pieceBytes = kGroupsPerPiece * groupBytes;
   for (size_t s = 0; s < steps; ++s, src += 8 * pieceBytes, dst += 96) {
     const uint8_t* in = src;
@@ -66,56 +62,125 @@ ORVEX_AVX2 void Steps(const uint8_t* src, uint8_t* dst, uint32_t frames, size_t 
   }
 }
 
-// 8-bit elements with at least eight frames: eight groups by eight frames at
-// a time. Each group's 24 bytes of the eight frames are widened to eight
-// dwords, the 8 x 8 dwords transposed, and each frame's eight dwords narrowed
-// to 24 bytes. The last block of frames starts eight before the end and may
-// overlap the one before it (the same bytes are written twice).
-ORVEX_AVX2 inline __m256i WidenTriples(const uint8_t* at) {
-  const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(at));
-  const __m256i halves = _mm256_permutevar8x32_epi32(v, _mm256_setr_epi32(0, 1, 2, 3, 3, 4, 5, 6));
-  return _mm256_shuffle_epi8(halves, _mm256_setr_epi8(0, 1, 2, -1, 3, 4, 5, -1, 6, 7, 8, -1, 9, 10, 11, -1,  //
-                                                      0, 1, 2, -1, 3, 4, 5, -1, 6, 7, 8, -1, 9, 10, 11, -1));
+// Short pieces of several frames: each frame's part of a step is a run of
+// 24 bytes, written as one 32-byte store whose last 8 bytes spill into the
+// next step's run of the same frame (or into the groups the portable copy
+// writes after the steps). One unaligned 32-byte store costs less than the
+// exact 16 + 8 pair, and stores are what these kernels wait on.
+ORVEX_AVX2 inline void StoreRun24(uint8_t* out, __m256i lanes) {
+  // Each lane holds 12 bytes in its low part.
+  _mm256_storeu_si256(reinterpret_cast<__m256i*>(out),
+                      _mm256_permutevar8x32_epi32(lanes, _mm256_setr_epi32(0, 1, 2, 4, 5, 6, 7, 7)));
 }
 
-ORVEX_AVX2 inline void StoreNarrowed(uint8_t* out, __m256i dwords) {
-  const __m256i packed = _mm256_shuffle_epi8(dwords, _mm256_setr_epi8(0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, -1, -1, -1, -1,  //
-                                                                      0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, -1, -1, -1, -1));
-  const __m256i joined = _mm256_permutevar8x32_epi32(packed, _mm256_setr_epi32(0, 1, 2, 4, 5, 6, 7, 7));
-  _mm_storeu_si128(reinterpret_cast<__m128i*>(out), _mm256_castsi256_si128(joined));
-  _mm_storel_epi64(reinterpret_cast<__m128i*>(out + 16), _mm256_extracti128_si256(joined, 1));
+// Two groups of one 16-byte read each into the two lanes: from `low` and `high`.
+ORVEX_AVX2 inline __m256i LoadLanes(const uint8_t* low, const uint8_t* high) {
+  return _mm256_loadu2_m128i(reinterpret_cast<const __m128i*>(high), reinterpret_cast<const __m128i*>(low));
+}
+
+// The same byte pattern in both lanes.
+ORVEX_AVX2 inline __m256i LanePattern(const int8_t (&bytes)[16]) {
+  const __m128i half = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes));
+  return _mm256_broadcastsi128_si256(half);
+}
+
+// 8-bit elements with at least four frames: steps of eight groups by four
+// frames. A 16-byte read of a group holds its triples of four frames; group j
+// (lane 0) and group j + 4 (lane 1) share a register, and each triple is
+// widened to a dword. The transposition is then two rounds of dword blends
+// (no shuffles): the widening already places frame k of group j where the
+// blends pick it up, in the order kOrders[j], and the narrowing puts each
+// frame's four groups back in order. So a block costs four widening and four
+// narrowing shuffles, eight blends and four stores for 96 bytes. Stacks whose
+// frame count is not a multiple of four end with a block that overlaps the one
+// before it.
+constexpr int kOrders[4][4] = {{0, 1, 2, 3}, {1, 0, 3, 2}, {2, 3, 0, 1}, {3, 2, 1, 0}};
+
+template <int j>
+ORVEX_AVX2 inline __m256i WidenTriples(const uint8_t* low, const uint8_t* high) {
+  int8_t pattern[16];
+  for (int k = 0; k < 4; ++k)
+    for (int b = 0; b < 4; ++b) pattern[4 * k + b] = static_cast<int8_t>(b < 3 ? 3 * kOrders[j][k] + b : -1);
+  return _mm256_shuffle_epi8(LoadLanes(low, high), LanePattern(pattern));
+}
+
+// Dword k of `picked` holds group kOrders[i][k] of frame i (the orders are
+// their own inverse); the four groups go out as 12 consecutive bytes per lane.
+template <int i>
+ORVEX_AVX2 inline void StoreFrameOf4(uint8_t* out, __m256i picked) {
+  int8_t pattern[16];
+  for (int g = 0; g < 4; ++g)
+    for (int b = 0; b < 3; ++b) pattern[3 * g + b] = static_cast<int8_t>(4 * kOrders[i][g] + b);
+  for (int b = 12; b < 16; ++b) pattern[b] = -1;
+  StoreRun24(out, _mm256_shuffle_epi8(picked, LanePattern(pattern)));
+}
+
+ORVEX_AVX2 inline void TransposeBlock8(const uint8_t* in, size_t groupBytes, uint8_t* out, size_t frameBytes) {
+  const __m256i r0 = WidenTriples<0>(in, in + 4 * groupBytes);
+  const __m256i r1 = WidenTriples<1>(in + groupBytes, in + 5 * groupBytes);
+  const __m256i r2 = WidenTriples<2>(in + 2 * groupBytes, in + 6 * groupBytes);
+  const __m256i r3 = WidenTriples<3>(in + 3 * groupBytes, in + 7 * groupBytes);
+  // Frames 0 and 2 of groups 0 and 1 (a), 1 and 3 of them (b); c and d for groups 2 and 3.
+  const __m256i a = _mm256_blend_epi32(r0, r1, 0xAA), b = _mm256_blend_epi32(r1, r0, 0xAA);
+  const __m256i c = _mm256_blend_epi32(r2, r3, 0xAA), d = _mm256_blend_epi32(r3, r2, 0xAA);
+  StoreFrameOf4<0>(out, _mm256_blend_epi32(a, c, 0xCC));
+  StoreFrameOf4<1>(out + frameBytes, _mm256_blend_epi32(b, d, 0xCC));
+  StoreFrameOf4<2>(out + 2 * frameBytes, _mm256_blend_epi32(c, a, 0xCC));
+  StoreFrameOf4<3>(out + 3 * frameBytes, _mm256_blend_epi32(d, b, 0xCC));
 }
 
 ORVEX_AVX2 void TransposedSteps8(const uint8_t* src, uint8_t* dst, uint32_t frames, size_t frameBytes, size_t steps) {
   const size_t groupBytes = 3 * size_t{frames};
-  for (size_t s = 0; s < steps; ++s, src += 8 * groupBytes, dst += 24) {
-    for (uint32_t first = 0;; first = std::min(first + 8, frames - 8)) {
-      __m256i r[8], t[8], u[8];
-      for (int j = 0; j < 8; ++j) r[j] = WidenTriples(src + j * groupBytes + 3 * size_t{first});
-      for (int j = 0; j < 8; j += 2) {
-        t[j] = _mm256_unpacklo_epi32(r[j], r[j + 1]);
-        t[j + 1] = _mm256_unpackhi_epi32(r[j], r[j + 1]);
-      }
-      for (int j = 0; j < 8; j += 4) {
-        u[j] = _mm256_unpacklo_epi64(t[j], t[j + 2]);
-        u[j + 1] = _mm256_unpackhi_epi64(t[j], t[j + 2]);
-        u[j + 2] = _mm256_unpacklo_epi64(t[j + 1], t[j + 3]);
-        u[j + 3] = _mm256_unpackhi_epi64(t[j + 1], t[j + 3]);
-      }
-      // u[i] (groups 0-3) and u[i + 4] (groups 4-7) hold frames i and i + 4 in their two lanes.
-      uint8_t* out = dst + size_t{first} * frameBytes;
-      for (int i = 0; i < 4; ++i) {
-        StoreNarrowed(out + i * frameBytes, _mm256_permute2x128_si256(u[i], u[i + 4], 0x20));
-        StoreNarrowed(out + (i + 4) * frameBytes, _mm256_permute2x128_si256(u[i], u[i + 4], 0x31));
-      }
-      if (first + 8 == frames) break;
+  for (size_t s = 0; s < steps; ++s, src += 8 * groupBytes, dst += 24)
+    for (uint32_t first = 0;; first = std::min(first + 4, frames - 4)) {
+      TransposeBlock8(src + 3 * size_t{first}, groupBytes, dst + first * frameBytes, frameBytes);
+      if (first + 4 == frames) break;
     }
+}
+
+// 16-bit elements with fewer than sixteen frames: steps of four groups by two
+// frames, the same idea with 6-byte elements widened to qwords: group j (lane
+// 0) and j + 2 (lane 1) in one register, one round of qword blends. An odd
+// frame count ends with an overlapping pair.
+template <int first, int second>
+ORVEX_AVX2 inline __m256i WidenPair(const uint8_t* low, const uint8_t* high) {
+  int8_t pattern[16];
+  for (int b = 0; b < 8; ++b) {
+    pattern[b] = static_cast<int8_t>(b < 6 ? 6 * first + b : -1);
+    pattern[8 + b] = static_cast<int8_t>(b < 6 ? 6 * second + b : -1);
   }
+  return _mm256_shuffle_epi8(LoadLanes(low, high), LanePattern(pattern));
+}
+
+template <int first, int second>
+ORVEX_AVX2 inline void StoreFrameOf2(uint8_t* out, __m256i picked) {
+  int8_t pattern[16];
+  for (int b = 0; b < 6; ++b) {
+    pattern[b] = static_cast<int8_t>(8 * first + b);
+    pattern[6 + b] = static_cast<int8_t>(8 * second + b);
+  }
+  for (int b = 12; b < 16; ++b) pattern[b] = -1;
+  StoreRun24(out, _mm256_shuffle_epi8(picked, LanePattern(pattern)));
+}
+
+ORVEX_AVX2 void PairedSteps16(const uint8_t* src, uint8_t* dst, uint32_t frames, size_t frameBytes, size_t steps) {
+  const size_t groupBytes = 6 * size_t{frames};
+  for (size_t s = 0; s < steps; ++s, src += 4 * groupBytes, dst += 24)
+    for (uint32_t first = 0;; first = std::min(first + 2, frames - 2)) {
+      const uint8_t* in = src + 6 * size_t{first};
+      uint8_t* out = dst + first * frameBytes;
+      const __m256i r0 = WidenPair<0, 1>(in, in + 2 * groupBytes);
+      const __m256i r1 = WidenPair<1, 0>(in + groupBytes, in + 3 * groupBytes);
+      StoreFrameOf2<0, 1>(out, _mm256_blend_epi32(r0, r1, 0xCC));
+      StoreFrameOf2<1, 0>(out + frameBytes, _mm256_blend_epi32(r1, r0, 0xCC));
+      if (first + 2 == frames) break;
+    }
 }
 
 // 16-bit elements with at least sixteen frames: sixteen groups by four frames
-// at a time (with ten frames the overlapping last block costs what the
-// transposes save, so short stacks keep the piece-by-piece steps). Each group's 24 bytes of four frames are widened to four qwords, the
+// at a time, written in exact 32-byte stores (with many frames the paired
+// steps' spilling stores cost more than these transposes). Each group's 24
+// bytes of four frames are widened to four qwords, the
 // 4 x 4 qwords of four groups transposed, and each frame's qwords narrowed to
 // pieces of two groups for StoreEightPieces. As with the 8-bit transposes the
 // last block of frames starts four before the end and may overlap the one
@@ -160,27 +225,56 @@ ORVEX_AVX2 void TransposedSteps16(const uint8_t* src, uint8_t* dst, uint32_t fra
   }
 }
 
+// 32-bit elements: each frame of a step receives 96 bytes, one destination
+// stream per frame. Stacks of a few dozen frames (and sources larger than the
+// cache) wait on the stores fetching their lines from that many streams, and
+// do better in two bands of frames over a run of groups whose source (about
+// kBandSourceBytes) the second band reads again from the cache. With more
+// frames the repeated reads cost more than the fewer streams save, and the 8-
+// and 16-bit kernels, which spend more work per byte, lose by bands too.
+constexpr uint32_t kBandFrames = 16;
+constexpr size_t kBandSourceBytes = size_t{3} << 19;
+
+ORVEX_AVX2 void StepsInBands(const uint8_t* src, uint8_t* dst, uint32_t frames, size_t frameBytes, size_t steps) {
+  const size_t groupBytes = 12 * size_t{frames};
+  const size_t stepBytes = 8 * groupBytes;
+  const size_t runSteps = std::max<size_t>(1, kBandSourceBytes / stepBytes);
+  for (size_t first = 0; first < steps; first += runSteps) {
+    const size_t run = std::min(runSteps, steps - first);
+    const uint8_t* in = src + first * stepBytes;
+    uint8_t* out = dst + first * 96;
+    Steps<4>(in, out, groupBytes, kBandFrames, frameBytes, run);
+    Steps<4>(in + 12 * kBandFrames, out + kBandFrames * frameBytes, groupBytes, frames - kBandFrames, frameBytes, run);
+  }
+}
+
 }  // namespace
 
 size_t RegroupGroupsAvx2(size_t elementBytes, const uint8_t* src, uint8_t* dst, uint32_t frames, size_t frameBytes,
                          size_t count) {
-  if (count == 0) return 0;
-  if (elementBytes == 1 && frames >= 8) {
-    const size_t steps = (count - 1) / 8;
+  // The short-piece kernels spill 8 bytes past their last run: three 8-bit or
+  // two 16-bit groups must follow the steps.
+  if (elementBytes == 1 && frames >= 4) {
+    const size_t steps = count > 3 ? (count - 3) / 8 : 0;
     TransposedSteps8(src, dst, frames, frameBytes, steps);
     return 8 * steps;
   }
+  if (elementBytes == 2 && frames < 16) {
+    const size_t steps = count > 2 ? (count - 2) / 4 : 0;
+    PairedSteps16(src, dst, frames, frameBytes, steps);
+    return 4 * steps;
+  }
+  if (count == 0) return 0;
   const size_t stepGroups = 8 * 4 / elementBytes;
   const size_t steps = (count - 1) / stepGroups;
-  if (elementBytes == 2 && frames >= 16) {
+  if (elementBytes == 4 && frames > kBandFrames + kBandFrames / 4 && frames <= 2 * kBandFrames)
+    StepsInBands(src, dst, frames, frameBytes, steps);
+  else if (elementBytes == 4)
+    Steps<4>(src, dst, 12 * size_t{frames}, frames, frameBytes, steps);
+  else if (elementBytes == 2)
     TransposedSteps16(src, dst, frames, frameBytes, steps);
-    return stepGroups * steps;
-  }
-  switch (elementBytes) {
-    case 4: Steps<4>(src, dst, frames, frameBytes, steps); break;
-    case 2: Steps<2>(src, dst, frames, frameBytes, steps); break;
-    default: Steps<1>(src, dst, frames, frameBytes, steps); break;
-  }
+  else
+    Steps<1>(src, dst, 3 * size_t{frames}, frames, frameBytes, steps);
   return stepGroups * steps;
 }
 

@@ -8,9 +8,11 @@
 namespace orvex {
 
 // Moves the first groups of `count` (layout as RegroupGroups) in whole steps
-// and returns how many it moved. It leaves at least the last group: the steps
-// read up to 8 bytes past the last group they move. Only for processors with
-// AVX2 (BestSimdLevel).
+// and returns how many it moved; the caller copies the rest afterwards. It
+// leaves at least the last group: the steps read up to 8 bytes past the last
+// group they move, and for 8- and 16-bit elements also write up to 8 bytes
+// past it into each frame's next groups, which the rest's copy overwrites.
+// Only for processors with AVX2 (BestSimdLevel).
 size_t RegroupGroupsAvx2(size_t elementBytes, const uint8_t* src, uint8_t* dst, uint32_t frames, size_t frameBytes,
                          size_t count);
 

@@ -90,7 +90,8 @@ inline const uint8_t* RegroupGroups(const uint8_t* src, uint8_t* dst, uint32_t f
 
 // RegroupGroups on the kernel of `level`: whole AVX2 steps first, then the
 // rest (at least the last group, which the steps' wide reads must not pass)
-// by the portable copy.
+// by the portable copy, which also overwrites what the steps' last stores
+// spilled into it.
 template <size_t kElem>
 inline const uint8_t* RegroupGroupsOn(SimdLevel level, const uint8_t* src, uint8_t* dst, uint32_t frames,
                                       size_t frameBytes, size_t count, bool exactLast) {

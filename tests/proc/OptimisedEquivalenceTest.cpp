@@ -112,10 +112,18 @@ Bytes ReferenceExpand(const Bytes& src, uint32_t h) {
 TEST(OptimisedEquivalenceTest, RegroupMatchesTheElementwiseCopyOnEveryKernelAndShape) {
   // Shapes with partial steps of every element size, a single group, a single
   // row, the camera's own shapes and the largest frame count a stack uses.
+  // Frame counts on both sides of each kernel's limits (8-bit: 3 | 4, 5 with
+  // an overlapping block; 16-bit: 15 | 16, odd counts with an overlapping
+  // pair; 32-bit: 20 | 21 and 32 | 33 around the two bands), group counts that
+  // leave exactly the groups a spilling store needs, and banded stacks long
+  // enough to repeat the run of groups.
   const std::vector<std::pair<StackShape, uint32_t>> cases = {
       {{1, 1, 4}, 2},  {{1, 1, 2}, 5},   {{1, 1, 1}, 3},    {{3, 37, 4}, 7},   {{5, 43, 2}, 3},
       {{7, 71, 1}, 9}, {{2, 33, 1}, 64}, {{1, 17, 2}, 200}, {kStack300x300x32, 1}, {kStack300x300x32, 32},
-      {kStack282x292x16, 10}, {kStack282x292x8, 32}, {{3, 37, 2}, 18}, {kStack282x292x16, 32}};
+      {kStack282x292x16, 10}, {kStack282x292x8, 32}, {{3, 37, 2}, 18}, {kStack282x292x16, 32},
+      {{4, 29, 1}, 3}, {{1, 11, 1}, 4}, {{2, 19, 1}, 5}, {{1, 10, 2}, 2}, {{3, 21, 2}, 15}, {{2, 25, 2}, 16},
+      {{1, 6, 2}, 11}, {kStack282x292x8, 10}, {{2, 31, 4}, 20}, {{3, 23, 4}, 21}, {{2, 35, 4}, 33},
+      {{45, 100, 4}, 30}};
   for (const auto& [shape, frames] : cases) {
     const size_t bytes = StackBytes(shape, frames);
     const Bytes src = RandomBytes(bytes, frames * 131 + shape.groups);

@@ -23,13 +23,17 @@ Bytes RandomBytes(size_t n, uint32_t seed) {
   return b;
 }
 
+// Every level up to the processor's own.
 std::vector<SimdLevel> Levels() {
   std::vector<SimdLevel> levels{SimdLevel::kPortable};
-  if (BestSimdLevel() == SimdLevel::kAvx2) levels.push_back(SimdLevel::kAvx2);
+  if (HasAvx2(BestSimdLevel())) levels.push_back(SimdLevel::kAvx2);
+  if (BestSimdLevel() == SimdLevel::kAvx512) levels.push_back(SimdLevel::kAvx512);
   return levels;
 }
 
-const char* Name(SimdLevel level) { return level == SimdLevel::kAvx2 ? "avx2" : "portable"; }
+const char* Name(SimdLevel level) {
+  return level == SimdLevel::kAvx512 ? "avx512" : level == SimdLevel::kAvx2 ? "avx2" : "portable";
+}
 
 // One thread, an even split and an uneven one: a wide store that crosses into
 // the next thread's piece shows up as a wrong byte at the boundary.

@@ -68,28 +68,70 @@ template <int kFrame>
 constexpr Pick kJoinHalves =
     MakePick([](int o) { return o < 24 ? 24 * kFrame + o : o < 48 ? 64 + 24 * kFrame + o - 24 : 0; });
 
+struct Picks8 {
+  __m512i frames01, frames23, join0, join1;
+};
+
+// Four frames of sixteen groups, four groups in the lanes of each r.
+ORVEX_AVX512 inline void Block8(const Picks8& picks, const __m512i (&r)[4], uint8_t* out, size_t frameBytes) {
+  const __m512i low01 = _mm512_permutex2var_epi8(r[0], picks.frames01, r[1]);
+  const __m512i low23 = _mm512_permutex2var_epi8(r[0], picks.frames23, r[1]);
+  const __m512i high01 = _mm512_permutex2var_epi8(r[2], picks.frames01, r[3]);
+  const __m512i high23 = _mm512_permutex2var_epi8(r[2], picks.frames23, r[3]);
+  Store48(out, _mm512_permutex2var_epi8(low01, picks.join0, high01));
+  Store48(out + frameBytes, _mm512_permutex2var_epi8(low01, picks.join1, high01));
+  Store48(out + 2 * frameBytes, _mm512_permutex2var_epi8(low23, picks.join0, high23));
+  Store48(out + 3 * frameBytes, _mm512_permutex2var_epi8(low23, picks.join1, high23));
+}
+
+ORVEX_AVX512 Picks8 LoadPicks8() {
+  return {Load(kTwoFramesOf8<0>), Load(kTwoFramesOf8<2>), Load(kJoinHalves<0>), Load(kJoinHalves<1>)};
+}
+
 ORVEX_AVX512 void TransposedSteps8(const uint8_t* src, uint8_t* dst, uint32_t frames, size_t frameBytes,
                                    size_t steps) {
   const size_t groupBytes = 3 * size_t{frames};
-  const __m512i frames01 = Load(kTwoFramesOf8<0>), frames23 = Load(kTwoFramesOf8<2>);
-  const __m512i join0 = Load(kJoinHalves<0>), join1 = Load(kJoinHalves<1>);
+  const Picks8 picks = LoadPicks8();
   for (size_t s = 0; s < steps; ++s, src += 16 * groupBytes, dst += 48)
     for (uint32_t first = 0;; first = std::min(first + 4, frames - 4)) {
       const uint8_t* in = src + 3 * size_t{first};
-      const __m512i r0 = LoadLanes(in, groupBytes), r1 = LoadLanes(in + 4 * groupBytes, groupBytes);
-      const __m512i r2 = LoadLanes(in + 8 * groupBytes, groupBytes);
-      const __m512i r3 = LoadLanes(in + 12 * groupBytes, groupBytes);
-      const __m512i low01 = _mm512_permutex2var_epi8(r0, frames01, r1);
-      const __m512i low23 = _mm512_permutex2var_epi8(r0, frames23, r1);
-      const __m512i high01 = _mm512_permutex2var_epi8(r2, frames01, r3);
-      const __m512i high23 = _mm512_permutex2var_epi8(r2, frames23, r3);
-      uint8_t* out = dst + first * frameBytes;
-      Store48(out, _mm512_permutex2var_epi8(low01, join0, high01));
-      Store48(out + frameBytes, _mm512_permutex2var_epi8(low01, join1, high01));
-      Store48(out + 2 * frameBytes, _mm512_permutex2var_epi8(low23, join0, high23));
-      Store48(out + 3 * frameBytes, _mm512_permutex2var_epi8(low23, join1, high23));
+      __m512i r[4];
+      for (int q = 0; q < 4; ++q) r[q] = LoadLanes(in + 4 * q * groupBytes, groupBytes);
+      Block8(picks, r, dst + first * frameBytes, frameBytes);
       if (first + 4 == frames) break;
     }
+}
+
+// Stacks of at most ten frames: four groups (all frames) fit into two 64-byte
+// reads, and a permute forms each block's lanes out of them, which costs less
+// than the lane reads (each of those a read and a blend).
+constexpr uint32_t kMaxPairedReadFrames = 10;
+
+ORVEX_AVX512 void PairedReadSteps8(const uint8_t* src, uint8_t* dst, uint32_t frames, size_t frameBytes,
+                                   size_t steps) {
+  const size_t groupBytes = 3 * size_t{frames};
+  const Picks8 picks = LoadPicks8();
+  const uint32_t blocks = (frames + 3) / 4;
+  __m512i lanes[(kMaxPairedReadFrames + 3) / 4];
+  for (uint32_t k = 0; k < blocks; ++k) {
+    const uint32_t first = std::min(4 * k, frames - 4);
+    int8_t at[64];
+    for (int o = 0; o < 64; ++o)
+      at[o] = static_cast<int8_t>(o % 16 < 12 ? o / 16 * groupBytes + 3 * first + o % 16 : 0);
+    lanes[k] = _mm512_loadu_si512(at);
+  }
+  for (size_t s = 0; s < steps; ++s, src += 16 * groupBytes, dst += 48) {
+    __m512i quads[4][2];
+    for (int q = 0; q < 4; ++q) {
+      quads[q][0] = _mm512_loadu_si512(src + 4 * q * groupBytes);
+      quads[q][1] = _mm512_loadu_si512(src + 4 * q * groupBytes + 64);
+    }
+    for (uint32_t k = 0; k < blocks; ++k) {
+      __m512i r[4];
+      for (int q = 0; q < 4; ++q) r[q] = _mm512_permutex2var_epi8(quads[q][0], lanes[k], quads[q][1]);
+      Block8(picks, r, dst + std::min(4 * k, frames - 4) * frameBytes, frameBytes);
+    }
+  }
 }
 
 // 16-bit elements: steps of sixteen groups, blocks of two frames (an odd
@@ -122,6 +164,13 @@ size_t RegroupGroupsAvx512(size_t elementBytes, const uint8_t* src, uint8_t* dst
   if (!RegroupsOnAvx512(elementBytes, frames) || count == 0) return 0;
   // The lane reads pass a step's last group by 4 bytes: one group must follow.
   const size_t steps = (count - 1) / 16;
+  if (elementBytes == 1 && frames <= kMaxPairedReadFrames) {
+    // The second read of the last four groups passes their end by up to 128 - 12 * frames bytes.
+    const size_t following = 1 + 128 / (3 * frames);
+    const size_t pairedSteps = count > following ? (count - following) / 16 : 0;
+    PairedReadSteps8(src, dst, frames, frameBytes, pairedSteps);
+    return 16 * pairedSteps;
+  }
   if (elementBytes == 1)
     TransposedSteps8(src, dst, frames, frameBytes, steps);
   else

@@ -117,7 +117,8 @@ TEST(OptimisedEquivalenceTest, RegroupMatchesTheElementwiseCopyOnEveryKernelAndS
   // Shapes with partial steps of every element size, a single group, a single
   // row, the camera's own shapes and the largest frame count a stack uses.
   // Frame counts on both sides of each kernel's limits (8-bit: 3 | 4, 5 with
-  // an overlapping block; 16-bit: 15 | 16, odd counts with an overlapping
+  // an overlapping block, 10 | 11 for the paired reads, four frames with just
+  // the groups their reads pass; 16-bit: 15 | 16, odd counts with an overlapping
   // pair; 32-bit: 20 | 21 and 32 | 33 around the two bands), group counts that
   // leave exactly the groups a spilling store needs, and banded stacks long
   // enough to repeat the run of groups.
@@ -127,7 +128,7 @@ TEST(OptimisedEquivalenceTest, RegroupMatchesTheElementwiseCopyOnEveryKernelAndS
       {kStack282x292x16, 10}, {kStack282x292x8, 32}, {{3, 37, 2}, 18}, {kStack282x292x16, 32},
       {{4, 29, 1}, 3}, {{1, 11, 1}, 4}, {{2, 19, 1}, 5}, {{1, 10, 2}, 2}, {{3, 21, 2}, 15}, {{2, 25, 2}, 16},
       {{1, 6, 2}, 11}, {kStack282x292x8, 10}, {{2, 31, 4}, 20}, {{3, 23, 4}, 21}, {{2, 35, 4}, 33},
-      {{45, 100, 4}, 30}};
+      {{45, 100, 4}, 30}, {{1, 27, 1}, 4}, {{3, 25, 1}, 11}};
   for (const auto& [shape, frames] : cases) {
     const size_t bytes = StackBytes(shape, frames);
     const Bytes src = RandomBytes(bytes, frames * 131 + shape.groups);

@@ -1,7 +1,3 @@
-
-
-
-
 #include "acq/RegroupAvx512.h"
 
 #if defined(__x86_64__) && defined(__GNUC__)
@@ -35,17 +31,10 @@ ORVEX_AVX512 inline __m512i Load(const Pick& pick) { return _mm512_loadu_si512(p
 // permute picks any frame's elements in group order.
 ORVEX_AVX512 inline __m512i LoadLanes(const uint8_t* at, size_t stride) {
   auto lane = [&](int l) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(at + l * stride)); };
-#ifdef INSERTS
-  __m512i v = _mm512_zextsi128_si512(lane(0));
-  v = _mm512_inserti32x4(v, lane(1), 1);
-  v = _mm512_inserti32x4(v, lane(2), 2);
-  return _mm512_inserti32x4(v, lane(3), 3);
-#else
   __m512i v = _mm512_maskz_broadcast_i32x4(0x000F, lane(0));
   v = _mm512_mask_broadcast_i32x4(v, 0x00F0, lane(1));
   v = _mm512_mask_broadcast_i32x4(v, 0x0F00, lane(2));
   return _mm512_mask_broadcast_i32x4(v, 0xF000, lane(3));
-#endif
 }
 
 // Byte `offset` of group i (0..7) of a pair of lane registers.

@@ -14,8 +14,9 @@ inline bool RegroupsOnAvx512(size_t elementBytes, uint32_t frames) {
 
 // As RegroupGroupsAvx2, for the stacks of RegroupsOnAvx512: moves the first
 // groups of `count` in whole steps and returns how many; the caller copies the
-// rest, always at least the last group (the steps read up to 4 bytes past the
-// last group they move). The steps write nothing outside their groups.
+// rest, always at least the last group. The steps read past the last group
+// they move (up to 80 bytes), but never past the `count` groups, and write
+// nothing outside the groups they move.
 // Only for processors with AVX-512 byte permutes (BestSimdLevel).
 size_t RegroupGroupsAvx512(size_t elementBytes, const uint8_t* src, uint8_t* dst, uint32_t frames,
                            size_t frameBytes, size_t count);

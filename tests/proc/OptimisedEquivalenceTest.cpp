@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <iostream>
 #include <random>
 #include <vector>
 
@@ -129,6 +130,8 @@ TEST(OptimisedEquivalenceTest, RegroupMatchesTheElementwiseCopyOnEveryKernelAndS
       {{4, 29, 1}, 3}, {{1, 11, 1}, 4}, {{2, 19, 1}, 5}, {{1, 10, 2}, 2}, {{3, 21, 2}, 15}, {{2, 25, 2}, 16},
       {{1, 6, 2}, 11}, {kStack282x292x8, 10}, {{2, 31, 4}, 20}, {{3, 23, 4}, 21}, {{2, 35, 4}, 33},
       {{45, 100, 4}, 30}, {{1, 27, 1}, 4}, {{3, 25, 1}, 11}};
+  if (BestSimdLevel() != SimdLevel::kAvx512)
+    std::cout << "[ SKIPPED  ] the AVX-512 kernels: this processor lacks AVX-512 byte permutes\n";
   for (const auto& [shape, frames] : cases) {
     const size_t bytes = StackBytes(shape, frames);
     const Bytes src = RandomBytes(bytes, frames * 131 + shape.groups);

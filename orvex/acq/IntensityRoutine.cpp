@@ -141,7 +141,7 @@ bool ComputeIntensity(SimdLevel level, const void* src, size_t srcBytes, void* d
   const auto* in = static_cast<const uint8_t*>(src);
   auto* out = static_cast<uint8_t*>(dst);
   constexpr size_t kGroups = kRows * kGroupsPerRow;
-  size_t group = level == SimdLevel::kAvx2 ? IntensityStepsAvx2(in, out, kGroups, kFrameBytes, params) : 0;
+  size_t group = HasAvx2(level) ? IntensityStepsAvx2(in, out, kGroups, kFrameBytes, params) : 0;
   in += group * params.frames * 12;
   // The rest (all of it on the portable kernel) a row at most at a time:
   // regrouped, then turned into planes while in cache.

@@ -78,7 +78,7 @@ namespace {
 // some hundred bytes compiles to `rep movsq`, whose start-up costs more than
 // the copy itself at this length.
 inline void CopyVectors(SimdLevel level, uint8_t* out, const uint8_t* in, size_t bytes) {
-  size_t i = level == SimdLevel::kAvx2 ? CopyVectorsAvx2(out, in, bytes) : 0;
+  size_t i = HasAvx2(level) ? CopyVectorsAvx2(out, in, bytes) : 0;
 #if defined(__SSE2__)
   for (; i + 16 <= bytes; i += 16)
     _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + i)));
@@ -157,7 +157,7 @@ const uint8_t* ExpandGroup(SimdLevel level, const uint8_t* in, uint8_t* out, uin
   const size_t samplesBytes = size_t{w} * 4 * kPixels;
   uint16_t positions[kPixels];
   for (uint32_t q = 0; q < kPixels; ++q) positions[q] = static_cast<uint16_t>(LoadU16(in + 2 * q) - back);
-  if (kFixedWidth == 0 && level == SimdLevel::kAvx2 && !lastOfRange &&
+  if (kFixedWidth == 0 && HasAvx2(level) && !lastOfRange &&
       ExpandBlocksAvx2(samples, kPixels, w, positions, out))
     return samples + samplesBytes;
   for (uint32_t q = 0; q < kPixels; ++q, out += size_t{w} * 6) {
@@ -207,7 +207,7 @@ void ExpandRows(SimdLevel level, const uint8_t* in, uint8_t* out, uint32_t w, ui
     // The inner groups are followed by an edge group, which absorbs the AVX2
     // kernels' reads and writes past them. A single sample has no position
     // offset (H = 0): its groups are permutations.
-    if (level == SimdLevel::kAvx2) {
+    if (HasAvx2(level)) {
       in = kFixedWidth == 1 ? ExpandSingleSampleGroupsAvx2(in, out, kInnerGroups)
                             : ExpandGroupsAvx2(in, out, kInnerGroups, w, back);
       out += kInnerGroups * 3 * pixelBytes;
@@ -262,7 +262,7 @@ void AddSurfaceOffsets(void* data, const void* offsets, size_t words) {
 void AddSurfaceOffsets(SimdLevel level, void* data, const void* offsets, size_t words) {
   auto* d = static_cast<uint8_t*>(data);
   const auto* o = static_cast<const uint8_t*>(offsets);
-  size_t i = level == SimdLevel::kAvx2 ? AddSurfaceOffsetsAvx2(d, o, words) : 0;
+  size_t i = HasAvx2(level) ? AddSurfaceOffsetsAvx2(d, o, words) : 0;
 #if defined(__SSE2__)
   // Eight words at a time: a saturating add, kept only in the odd lanes whose
   // word is non-zero.

@@ -11,6 +11,7 @@
 #endif
 
 #include "acq/RegroupAvx2.h"
+#include "acq/RegroupAvx512.h"
 #include "acq/SimdLevel.h"
 #include "acq/UnalignedAccess.h"
 
@@ -88,15 +89,17 @@ inline const uint8_t* RegroupGroups(const uint8_t* src, uint8_t* dst, uint32_t f
   return src;
 }
 
-// RegroupGroups on the kernel of `level`: whole AVX2 steps first, then the
-// rest (at least the last group, which the steps' wide reads must not pass)
-// by the portable copy, which also overwrites what the steps' last stores
-// spilled into it.
+// RegroupGroups on the kernel of `level`: whole AVX-512 or AVX2 steps first,
+// then the rest (at least the last group, which the steps' wide reads must not
+// pass) by the portable copy, which also overwrites what the steps' last
+// stores spilled into it.
 template <size_t kElem>
 inline const uint8_t* RegroupGroupsOn(SimdLevel level, const uint8_t* src, uint8_t* dst, uint32_t frames,
                                       size_t frameBytes, size_t count, bool exactLast) {
-  if (level == SimdLevel::kAvx2) {
-    const size_t done = RegroupGroupsAvx2(kElem, src, dst, frames, frameBytes, count);
+  if (HasAvx2(level)) {
+    const size_t done = level == SimdLevel::kAvx512 && RegroupsOnAvx512(kElem, frames)
+                            ? RegroupGroupsAvx512(kElem, src, dst, frames, frameBytes, count)
+                            : RegroupGroupsAvx2(kElem, src, dst, frames, frameBytes, count);
     src += done * frames * 3 * kElem;
     dst += done * 3 * kElem;
     count -= done;

@@ -1,0 +1,180 @@
+#include "acq/RegroupAvx512.h"
+
+#if defined(__x86_64__) && defined(__GNUC__)
+#include <immintrin.h>
+
+#include <algorithm>
+
+#define ORVEX_AVX512 __attribute__((target("avx512f,avx512bw,avx512vl,avx512vbmi")))
+
+namespace orvex {
+namespace {
+
+// A byte permute of two registers: byte o of the result is byte at[o] of the
+// first (0..63) or the second (64..127).
+struct Pick {
+  int8_t at[64];
+};
+
+template <class Source>
+constexpr Pick MakePick(Source source) {
+  Pick pick{};
+  for (int o = 0; o < 64; ++o) pick.at[o] = static_cast<int8_t>(source(o));
+  return pick;
+}
+
+ORVEX_AVX512 inline __m512i Load(const Pick& pick) { return _mm512_loadu_si512(pick.at); }
+
+// The blocks below read each group's part of a block of frames with one
+// 16-byte read into its own lane: four groups, `stride` apart, per register.
+// Two registers then hold eight groups in 128 bytes, out of which one byte
+// permute picks any frame's elements in group order.
+ORVEX_AVX512 inline __m512i LoadLanes(const uint8_t* at, size_t stride) {
+  auto lane = [&](int l) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(at + l * stride)); };
+  __m512i v = _mm512_maskz_broadcast_i32x4(0x000F, lane(0));
+  v = _mm512_mask_broadcast_i32x4(v, 0x00F0, lane(1));
+  v = _mm512_mask_broadcast_i32x4(v, 0x0F00, lane(2));
+  return _mm512_mask_broadcast_i32x4(v, 0xF000, lane(3));
+}
+
+// Byte `offset` of group i (0..7) of a pair of lane registers.
+constexpr int InLanes(int i, int offset) { return (i / 4) * 64 + (i % 4) * 16 + offset; }
+
+// A frame's part of eight or sixteen groups is 48 bytes, written exactly by a
+// masked store: nothing spills into groups another thread or a later copy
+// writes, and the steps can run up to the last group.
+ORVEX_AVX512 inline void Store48(uint8_t* out, __m512i v) { _mm512_mask_storeu_epi8(out, 0xFFFFFFFFFFFFull, v); }
+
+// 8-bit elements: steps of sixteen groups, blocks of four frames (the last
+// block starts four before the end and may overlap the one before it). The
+// first permutes pick two frames of eight groups each (24 bytes per frame),
+// the second join the two halves of a frame's sixteen groups.
+template <int kFirstFrame>
+constexpr Pick kTwoFramesOf8 =
+    MakePick([](int o) { return o < 48 ? InLanes(o % 24 / 3, 3 * (kFirstFrame + o / 24) + o % 3) : 0; });
+
+template <int kFrame>
+constexpr Pick kJoinHalves =
+    MakePick([](int o) { return o < 24 ? 24 * kFrame + o : o < 48 ? 64 + 24 * kFrame + o - 24 : 0; });
+
+struct Picks8 {
+  __m512i frames01, frames23, join0, join1;
+};
+
+// Four frames of sixteen groups, four groups in the lanes of each r.
+ORVEX_AVX512 inline void Block8(const Picks8& picks, const __m512i (&r)[4], uint8_t* out, size_t frameBytes) {
+  const __m512i low01 = _mm512_permutex2var_epi8(r[0], picks.frames01, r[1]);
+  const __m512i low23 = _mm512_permutex2var_epi8(r[0], picks.frames23, r[1]);
+  const __m512i high01 = _mm512_permutex2var_epi8(r[2], picks.frames01, r[3]);
+  const __m512i high23 = _mm512_permutex2var_epi8(r[2], picks.frames23, r[3]);
+  Store48(out, _mm512_permutex2var_epi8(low01, picks.join0, high01));
+  Store48(out + frameBytes, _mm512_permutex2var_epi8(low01, picks.join1, high01));
+  Store48(out + 2 * frameBytes, _mm512_permutex2var_epi8(low23, picks.join0, high23));
+  Store48(out + 3 * frameBytes, _mm512_permutex2var_epi8(low23, picks.join1, high23));
+}
+
+ORVEX_AVX512 Picks8 LoadPicks8() {
+  return {Load(kTwoFramesOf8<0>), Load(kTwoFramesOf8<2>), Load(kJoinHalves<0>), Load(kJoinHalves<1>)};
+}
+
+ORVEX_AVX512 void TransposedSteps8(const uint8_t* src, uint8_t* dst, uint32_t frames, size_t frameBytes,
+                                   size_t steps) {
+  const size_t groupBytes = 3 * size_t{frames};
+  const Picks8 picks = LoadPicks8();
+  for (size_t s = 0; s < steps; ++s, src += 16 * groupBytes, dst += 48)
+    for (uint32_t first = 0;; first = std::min(first + 4, frames - 4)) {
+      const uint8_t* in = src + 3 * size_t{first};
+      __m512i r[4];
+      for (int q = 0; q < 4; ++q) r[q] = LoadLanes(in + 4 * q * groupBytes, groupBytes);
+      Block8(picks, r, dst + first * frameBytes, frameBytes);
+      if (first + 4 == frames) break;
+    }
+}
+
+// Stacks of at most ten frames: four groups (all frames) fit into two 64-byte
+// reads, and a permute forms each block's lanes out of them, which costs less
+// than the lane reads (each of those a read and a blend).
+constexpr uint32_t kMaxPairedReadFrames = 10;
+
+ORVEX_AVX512 void PairedReadSteps8(const uint8_t* src, uint8_t* dst, uint32_t frames, size_t frameBytes,
+                                   size_t steps) {
+  const size_t groupBytes = 3 * size_t{frames};
+  const Picks8 picks = LoadPicks8();
+  const uint32_t blocks = (frames + 3) / 4;
+  __m512i lanes[(kMaxPairedReadFrames + 3) / 4];
+  for (uint32_t k = 0; k < blocks; ++k) {
+    const uint32_t first = std::min(4 * k, frames - 4);
+    int8_t at[64];
+    for (int o = 0; o < 64; ++o)
+      at[o] = static_cast<int8_t>(o % 16 < 12 ? o / 16 * groupBytes + 3 * first + o % 16 : 0);
+    lanes[k] = _mm512_loadu_si512(at);
+  }
+  for (size_t s = 0; s < steps; ++s, src += 16 * groupBytes, dst += 48) {
+    __m512i quads[4][2];
+    for (int q = 0; q < 4; ++q) {
+      quads[q][0] = _mm512_loadu_si512(src + 4 * q * groupBytes);
+      quads[q][1] = _mm512_loadu_si512(src + 4 * q * groupBytes + 64);
+    }
+    for (uint32_t k = 0; k < blocks; ++k) {
+      __m512i r[4];
+      for (int q = 0; q < 4; ++q) r[q] = _mm512_permutex2var_epi8(quads[q][0], lanes[k], quads[q][1]);
+      Block8(picks, r, dst + std::min(4 * k, frames - 4) * frameBytes, frameBytes);
+    }
+  }
+}
+
+// 16-bit elements: steps of sixteen groups, blocks of two frames (an odd
+// count ends with an overlapping pair); one permute per frame and eight
+// groups. Each frame receives 96 consecutive bytes per step, which its
+// destination stream takes better than 48.
+template <int kFrame>
+constexpr Pick kFrameOf16 = MakePick([](int o) { return o < 48 ? InLanes(o / 6, 6 * kFrame + o % 6) : 0; });
+
+ORVEX_AVX512 void PairedSteps16(const uint8_t* src, uint8_t* dst, uint32_t frames, size_t frameBytes, size_t steps) {
+  const size_t groupBytes = 6 * size_t{frames};
+  const __m512i frame0 = Load(kFrameOf16<0>), frame1 = Load(kFrameOf16<1>);
+  for (size_t s = 0; s < steps; ++s, src += 16 * groupBytes, dst += 96)
+    for (uint32_t first = 0;; first = std::min(first + 2, frames - 2)) {
+      for (size_t half = 0; half < 2; ++half) {
+        const uint8_t* in = src + 8 * half * groupBytes + 6 * size_t{first};
+        const __m512i r0 = LoadLanes(in, groupBytes), r1 = LoadLanes(in + 4 * groupBytes, groupBytes);
+        uint8_t* out = dst + first * frameBytes + 48 * half;
+        Store48(out, _mm512_permutex2var_epi8(r0, frame0, r1));
+        Store48(out + frameBytes, _mm512_permutex2var_epi8(r0, frame1, r1));
+      }
+      if (first + 2 == frames) break;
+    }
+}
+
+}  // namespace
+
+size_t RegroupGroupsAvx512(size_t elementBytes, const uint8_t* src, uint8_t* dst, uint32_t frames,
+                           size_t frameBytes, size_t count) {
+  if (!RegroupsOnAvx512(elementBytes, frames) || count == 0) return 0;
+  // The lane reads pass a step's last group by 4 bytes: one group must follow.
+  const size_t steps = (count - 1) / 16;
+  if (elementBytes == 1 && frames <= kMaxPairedReadFrames) {
+    // The second read of the last four groups passes their end by up to 128 - 12 * frames bytes.
+    const size_t following = 1 + 128 / (3 * frames);
+    const size_t pairedSteps = count > following ? (count - following) / 16 : 0;
+    PairedReadSteps8(src, dst, frames, frameBytes, pairedSteps);
+    return 16 * pairedSteps;
+  }
+  if (elementBytes == 1)
+    TransposedSteps8(src, dst, frames, frameBytes, steps);
+  else
+    PairedSteps16(src, dst, frames, frameBytes, steps);
+  return 16 * steps;
+}
+
+}  // namespace orvex
+
+#else
+
+namespace orvex {
+
+size_t RegroupGroupsAvx512(size_t, const uint8_t*, uint8_t*, uint32_t, size_t, size_t) { return 0; }
+
+}  // namespace orvex
+
+#endif

@@ -30,8 +30,8 @@ done
 python3 - "$results" "${benches[@]}" <<'PY'
 import json, os, sys
 folder, benches = sys.argv[1], sys.argv[2:]
-# The machine the ratios belong to: processor, cores, and whether the AVX2
-# kernels (chosen at run time) were the ones measured.
+# The machine the ratios belong to: processor, cores, and the widest kernels
+# (chosen at run time) that the routines ran on.
 flags, model = set(), "?"
 try:
     for line in open("/proc/cpuinfo"):
@@ -40,7 +40,8 @@ try:
         if key.strip() == "flags": flags = set(value.split())
 except OSError:
     pass
-print(f"machine: {model}, {os.cpu_count()} cores, kernels: {'AVX2' if 'avx2' in flags else 'portable'}")
+widest = "AVX-512 VBMI" if {"avx512f", "avx512bw", "avx512vbmi"} <= flags else "AVX2" if "avx2" in flags else "portable"
+print(f"machine: {model}, {os.cpu_count()} cores, widest kernels: {widest}")
 ratio_keys = ("ratio", "vs_", "x_memcpy")
 for bench in benches:
     try:

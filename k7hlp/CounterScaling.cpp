@@ -84,7 +84,7 @@ int ScaleByCounter(const K7Hlp_Data& in, K7Hlp_Data& out, uint32_t countScale, F
   std::memcpy(tableBytes, table.data(), n * sizeof(float));
 
   const size_t pixels = PixelCount(in);
-  std::unique_ptr<float[]> positions = UnclearedFloats(pixels, reuse);
+  std::unique_ptr<float[]> positions = Uncleared(pixels, reuse);
   if (!PositionsFromCounter(FloatSamples(in), pixels, Entries(table).data(), n, positions.get(), HasAvx2()))
     return Fail(kOutsideCounter, "K7Hlp_scaleSurface:: surface value outside the counter table...");
   AdoptFloatSamples(out, in.dim[0], in.dim[1], in.dim[2], in.dim[3], std::move(positions), pixels);

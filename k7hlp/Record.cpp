@@ -119,25 +119,26 @@ float* AdoptFloatSamples(K7Hlp_Data& data, uint32_t w, uint32_t h, uint32_t d2, 
   return static_cast<float*>(data.data);
 }
 
-FloatBlock TakeFloatSamples(K7Hlp_Data& data) {
-  FloatBlock block;
-  if (data.dataType != K7Hlp_dataFloat || data.dataSize == 0) return block;
-  block.floats.reset(static_cast<float*>(data.data));
-  block.count = data.dataSize / sizeof(float);
+namespace {
+
+template <class T>
+SampleBlock<T> TakeSamples(K7Hlp_Data& data, int32_t type) {
+  SampleBlock<T> block;
+  if (data.dataType != type || data.dataSize == 0) return block;
+  block.values.reset(static_cast<T*>(data.data));
+  block.count = data.dataSize / sizeof(T);
   data.data = nullptr;
   data.dataSize = 0;
   return block;
 }
 
+}  // namespace
+
+FloatBlock TakeFloatSamples(K7Hlp_Data& data) { return TakeSamples<float>(data, K7Hlp_dataFloat); }
+
 float* GiveUnclearedFloatSamples(K7Hlp_Data& data, uint32_t w, uint32_t h, uint32_t d2, uint32_t d3, size_t count,
                                  FloatBlock& reuse) {
-  return AdoptFloatSamples(data, w, h, d2, d3, UnclearedFloats(count, reuse), count);
-}
-
-std::unique_ptr<float[]> UnclearedFloats(size_t count, FloatBlock& reuse) {
-  if (count == 0) return nullptr;
-  if (count == reuse.count) return std::move(reuse.floats);
-  return std::unique_ptr<float[]>(new float[count]);
+  return AdoptFloatSamples(data, w, h, d2, d3, Uncleared(count, reuse), count);
 }
 
 namespace {
@@ -157,19 +158,10 @@ uint16_t* GiveRawSamples(K7Hlp_Data& data, const uint32_t dim[4], size_t count) 
   return SetRawSamples(data, dim, count ? new uint16_t[count]() : nullptr, count);
 }
 
-RawBlock TakeRawSamples(K7Hlp_Data& data) {
-  RawBlock block;
-  if (data.dataType != K7Hlp_dataRaw16 || data.dataSize == 0) return block;
-  block.words.reset(static_cast<uint16_t*>(data.data));
-  block.count = data.dataSize / sizeof(uint16_t);
-  data.data = nullptr;
-  data.dataSize = 0;
-  return block;
-}
+RawBlock TakeRawSamples(K7Hlp_Data& data) { return TakeSamples<uint16_t>(data, K7Hlp_dataRaw16); }
 
 uint16_t* GiveUnclearedRawSamples(K7Hlp_Data& data, const uint32_t dim[4], size_t count, RawBlock& reuse) {
-  uint16_t* words = count == reuse.count && count ? reuse.words.release() : count ? new uint16_t[count] : nullptr;
-  return SetRawSamples(data, dim, words, count);
+  return SetRawSamples(data, dim, Uncleared(count, reuse).release(), count);
 }
 
 uint8_t* GiveHeader(K7Hlp_Data& data, int32_t type, uint32_t size) {

@@ -35,28 +35,30 @@ float* GiveFloatSamples(K7Hlp_Data& data, uint32_t w, uint32_t h, uint32_t d2, u
 // clearing, no copy.
 float* AdoptFloatSamples(K7Hlp_Data& data, uint32_t w, uint32_t h, uint32_t d2, uint32_t d3,
                          std::unique_ptr<float[]> samples, size_t count);
-// The float sample block of a record, taken out of it (the record keeps no samples).
-struct FloatBlock {
-  std::unique_ptr<float[]> floats;
+// A record's sample block taken out of it (the record keeps no samples), so
+// that the next result of the same size can be written into it.
+template <class T>
+struct SampleBlock {
+  std::unique_ptr<T[]> values;
   size_t count = 0;
 };
+using FloatBlock = SampleBlock<float>;
+using RawBlock = SampleBlock<uint16_t>;
 FloatBlock TakeFloatSamples(K7Hlp_Data& data);
-// Float samples of `count` values, not cleared, for callers that write every
-// value: the block of `reuse` when it has that size, else a new one.
+RawBlock TakeRawSamples(K7Hlp_Data& data);
+// `count` values, not cleared, for callers that write every one: the block of
+// `reuse` when it has that size (no allocation, no fresh pages), else a new one.
+template <class T>
+std::unique_ptr<T[]> Uncleared(size_t count, SampleBlock<T>& reuse) {
+  if (count == 0) return nullptr;
+  if (count == reuse.count) return std::move(reuse.values);
+  return std::unique_ptr<T[]>(new T[count]);
+}
+// Float samples of `count` values, not cleared (Uncleared), for callers that write every value.
 float* GiveUnclearedFloatSamples(K7Hlp_Data& data, uint32_t w, uint32_t h, uint32_t d2, uint32_t d3, size_t count,
                                  FloatBlock& reuse);
-// `count` floats, not cleared, for callers that write every one: the block of
-// `reuse` when it has that size (no allocation, no fresh pages), else a new one.
-std::unique_ptr<float[]> UnclearedFloats(size_t count, FloatBlock& reuse);
 uint16_t* GiveRawSamples(K7Hlp_Data& data, const uint32_t dim[4], size_t count);
-// The raw sample block of a record, taken out of it (the record keeps no samples).
-struct RawBlock {
-  std::unique_ptr<uint16_t[]> words;
-  size_t count = 0;
-};
-RawBlock TakeRawSamples(K7Hlp_Data& data);
-// Raw samples of `count` words, not cleared, for callers that write every word:
-// the block of `reuse` when it has that size, else a new one.
+// Raw samples of `count` words, not cleared (Uncleared), for callers that write every word.
 uint16_t* GiveUnclearedRawSamples(K7Hlp_Data& data, const uint32_t dim[4], size_t count, RawBlock& reuse);
 // Replaces the header block by a zero-filled one of `size` bytes.
 uint8_t* GiveHeader(K7Hlp_Data& data, int32_t type, uint32_t size);

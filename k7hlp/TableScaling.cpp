@@ -129,7 +129,7 @@ int ScaleByTable(const K7Hlp_Data& in, K7Hlp_Data& out, const std::vector<zTagIt
 
   out.unit = K7Hlp_unitScaled;
   const size_t pixels = PixelCount(in);
-  std::unique_ptr<float[]> scaled = UnclearedFloats(pixels, reuse);
+  std::unique_ptr<float[]> scaled = Uncleared(pixels, reuse);
   const Segments segments(frames);
   // Strictly increasing tables have no segment without width: the grid needs no failure path.
   const TableGrid grid(frames, segments.Slopes());

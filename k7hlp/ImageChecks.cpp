@@ -1,5 +1,7 @@
 #include "ImageChecks.h"
 
+#include <algorithm>
+
 #include "LastError.h"
 #include "Record.h"
 #include "Status.h"
@@ -18,17 +20,14 @@ int CheckFloatImage(const K7Hlp_Data* in, const K7Hlp_Data* out, const ImageChec
 }
 
 float* PrepareLikeInput(const K7Hlp_Data& in, K7Hlp_Data& out) {
-  ResetIfUsed(out);
-  CopyMeta(in, out);
-  return GiveFloatSamples(out, in.dim[0], in.dim[1], in.dim[2], in.dim[3], in.dataSize / sizeof(float));
-}
-
-float* PrepareUnclearedLikeInput(const K7Hlp_Data& in, K7Hlp_Data& out) {
   FloatBlock reuse = TakeFloatSamples(out);
   ResetIfUsed(out);
   CopyMeta(in, out);
-  return GiveUnclearedFloatSamples(out, in.dim[0], in.dim[1], in.dim[2], in.dim[3], in.dataSize / sizeof(float),
-                                   reuse);
+  const size_t count = in.dataSize / sizeof(float);
+  float* samples = GiveUnclearedFloatSamples(out, in.dim[0], in.dim[1], in.dim[2], in.dim[3], count, reuse);
+  // Samples beyond the image in a longer block are zero, as in a fresh block.
+  std::fill(samples + PixelCount(in), samples + count, 0.0f);
+  return samples;
 }
 
 }  // namespace k7hlp

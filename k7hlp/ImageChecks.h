@@ -18,12 +18,11 @@ struct ImageCheckTexts {
 // cover W * H values. 0 or the failure code (text stored).
 int CheckFloatImage(const K7Hlp_Data* in, const K7Hlp_Data* out, const ImageCheckTexts& texts);
 
-// Resets `out`, copies the meta of `in` and gives `out` a zero-filled float
-// array of the input's shape and size.
+// Resets `out`, copies the meta of `in` and gives `out` a float array of the
+// input's shape and size for a caller that writes every pixel: the image part
+// is not cleared, samples beyond it are zero, and the float block `out`
+// already holds is kept when it has that size.
 float* PrepareLikeInput(const K7Hlp_Data& in, K7Hlp_Data& out);
-// The same for callers that write every sample: not cleared, and the float
-// block `out` already holds is kept when it has the input's size.
-float* PrepareUnclearedLikeInput(const K7Hlp_Data& in, K7Hlp_Data& out);
 
 inline size_t PixelCount(const K7Hlp_Data& image) { return size_t{image.dim[0]} * image.dim[1]; }
 

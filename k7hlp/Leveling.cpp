@@ -1,7 +1,5 @@
 // Removal of a tilt: the plane through the origin pixel estimated from the
 // median slopes over a 50-pixel baseline.
-#include <algorithm>
-
 #include "Boundary.h"
 #include "CpuFeatures.h"
 #include "ImageChecks.h"
@@ -30,10 +28,8 @@ int Level(K7Hlp_Data* in, K7Hlp_Data* out, int mode) {
   const SlopeMedians medians = MedianSlopes(source, w, h, kBaseline, avx2);
   const float mx = medians.alongX / static_cast<float>(kBaseline);
   const float my = medians.alongY / static_cast<float>(kBaseline);
-  float* target = PrepareUnclearedLikeInput(*in, *out);
+  float* target = PrepareLikeInput(*in, *out);
   RemoveTilt(source, target, w, h, mx, my, avx2);
-  // Samples beyond the image in a longer block are zero, as in a fresh block.
-  std::fill(target + w * h, target + in->dataSize / sizeof(float), 0.0f);
   return kOk;
 }
 

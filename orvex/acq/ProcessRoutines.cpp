@@ -30,7 +30,7 @@ bool RegroupFrames(const void* src, size_t srcBytes, void* dst, size_t dstBytes,
 
 namespace {
 
-// Groups a piece of a threaded regroup starts on: a multiple of the AVX2
+// Groups a piece of a threaded regroup starts on: a multiple of the wide
 // steps, so that only the piece's last few groups leave the wide kernels.
 constexpr size_t kRegroupPieceGroups = 16;
 

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "acq/Avx2Kernels.h"
+#include "acq/Avx512Kernels.h"
 #include "acq/ParallelParts.h"
 #include "acq/RegroupKernel.h"
 #include "acq/UnalignedAccess.h"
@@ -262,7 +263,8 @@ void AddSurfaceOffsets(void* data, const void* offsets, size_t words) {
 void AddSurfaceOffsets(SimdLevel level, void* data, const void* offsets, size_t words) {
   auto* d = static_cast<uint8_t*>(data);
   const auto* o = static_cast<const uint8_t*>(offsets);
-  size_t i = HasAvx2(level) ? AddSurfaceOffsetsAvx2(d, o, words) : 0;
+  size_t i = level == SimdLevel::kAvx512 ? AddSurfaceOffsetsAvx512(d, o, words) : 0;
+  if (HasAvx2(level)) i += AddSurfaceOffsetsAvx2(d + 2 * i, o + 2 * i, words - i);
 #if defined(__SSE2__)
   // Eight words at a time: a saturating add, kept only in the odd lanes whose
   // word is non-zero.

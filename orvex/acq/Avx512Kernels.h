@@ -1,0 +1,14 @@
+// AVX-512 kernels of the processing routines (regrouping has its own) whose
+// AVX2 kernels wait on their 32-byte stores. Only for processors with AVX-512
+// byte permutes (BestSimdLevel); the AVX2 kernels stay for the others.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+namespace orvex {
+
+// AddSurfaceOffsets on the first words, 32 at a time; returns the words done.
+size_t AddSurfaceOffsetsAvx512(uint8_t* data, const uint8_t* offsets, size_t words);
+
+}  // namespace orvex

@@ -7,6 +7,14 @@
 
 namespace orvex {
 
+ORVEX_AVX512 size_t CopyVectorsAvx512(uint8_t* out, const uint8_t* in, size_t bytes) {
+  if (bytes < 64) return 0;
+  for (size_t i = 0; i + 64 < bytes; i += 64) _mm512_storeu_si512(out + i, _mm512_loadu_si512(in + i));
+  // The last vector ends with the run and may overlap the one before it.
+  _mm512_storeu_si512(out + bytes - 64, _mm512_loadu_si512(in + bytes - 64));
+  return bytes;
+}
+
 ORVEX_AVX512 size_t AddSurfaceOffsetsAvx512(uint8_t* data, const uint8_t* offsets, size_t words) {
   // A saturating add in the odd words that are non-zero; the rest stay.
   size_t i = 0;
@@ -24,6 +32,7 @@ ORVEX_AVX512 size_t AddSurfaceOffsetsAvx512(uint8_t* data, const uint8_t* offset
 
 namespace orvex {
 
+size_t CopyVectorsAvx512(uint8_t*, const uint8_t*, size_t) { return 0; }
 size_t AddSurfaceOffsetsAvx512(uint8_t*, const uint8_t*, size_t) { return 0; }
 
 }  // namespace orvex

@@ -8,6 +8,10 @@
 
 namespace orvex {
 
+// Copies a run of `bytes` in 64-byte vectors, the last of which may overlap
+// the one before it; returns the bytes copied (none below 64).
+size_t CopyVectorsAvx512(uint8_t* out, const uint8_t* in, size_t bytes);
+
 // AddSurfaceOffsets on the first words, 32 at a time; returns the words done.
 size_t AddSurfaceOffsetsAvx512(uint8_t* data, const uint8_t* offsets, size_t words);
 

@@ -75,10 +75,12 @@ bool RegroupFrames(SimdLevel level, const void* src, size_t srcBytes, void* dst,
 
 namespace {
 
-// Copies whole vectors and the rest bytewise. A memcpy of a constant size of
+// Copies whole vectors and the rest bytewise (or, with AVX-512, in 64-byte
+// vectors the last of which overlaps). A memcpy of a constant size of
 // some hundred bytes compiles to `rep movsq`, whose start-up costs more than
 // the copy itself at this length.
 inline void CopyVectors(SimdLevel level, uint8_t* out, const uint8_t* in, size_t bytes) {
+  if (level == SimdLevel::kAvx512 && CopyVectorsAvx512(out, in, bytes) == bytes) return;
   size_t i = HasAvx2(level) ? CopyVectorsAvx2(out, in, bytes) : 0;
 #if defined(__SSE2__)
   for (; i + 16 <= bytes; i += 16)

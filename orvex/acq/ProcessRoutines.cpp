@@ -128,8 +128,6 @@ bool WidenCentreCross(SimdLevel level, const void* src, size_t srcBytes, void* d
 
 namespace {
 
-constexpr uint32_t kWindowRows = 292;
-constexpr uint32_t kWindowColumns = 280;
 constexpr uint32_t kPositionStep = 32;
 
 uint32_t WindowWidth(uint32_t halfWindow) { return 2 * std::min<uint32_t>(halfWindow, 10) + 1; }
@@ -239,6 +237,11 @@ bool ExpandWindow(SimdLevel level, const void* src, size_t srcBytes, void* dst, 
   const auto* in = static_cast<const uint8_t*>(src);
   auto* out = static_cast<uint8_t*>(dst);
   RunInParts(threads, kWindowRows, 1, [=](size_t first, size_t end) {
+    if (w == 1 && level == SimdLevel::kAvx512) {
+      const size_t rowBytes = size_t{kWindowColumns} * 6;
+      first += ExpandSingleSampleRowsAvx512(in + first * rowBytes, out + first * rowBytes, end - first);
+      if (first == end) return;
+    }
     if (w == 1) ExpandRows<1>(level, in, out, w, back, first, end);
     else ExpandRows<0>(level, in, out, w, back, first, end);
   });

@@ -26,8 +26,8 @@ inline float CounterPosition(float m, const CounterEntry* table, float last) {
 
 inline float GridPosition(float c, const GridLookup& g) {
   const uint32_t cell = GridCell(c, g.first, g.perCell, g.lastCell);
-  const GridSegment& s = g.segment[2 * cell + !(c < g.point[cell])];
-  return s.slope * (c - s.x) + s.z;
+  const uint32_t j = 2 * cell + !(c < g.point[cell]);
+  return g.slope[j] * (c - g.x[j]) + g.z[j];
 }
 
 #if defined(__SSE2__)
@@ -104,29 +104,27 @@ void SegmentIndices(const float* c, const int32_t* cell, const float* point, int
   }
 }
 
-void GridPositions(const float* c, const int32_t* j, const GridSegment* segment, float* out) {
+inline __m128 Pick4(const float* from, const int32_t* j) { return _mm_set_ps(from[j[3]], from[j[2]], from[j[1]], from[j[0]]); }
+
+void GridPositions(const float* c, const int32_t* j, const GridLookup& g, float* out) {
   for (size_t i = 0; i < kScalingBlock; i += 4) {
-    // Rows of the segments of four pixels, columns after the transpose.
-    __m128 slope = _mm_loadu_ps(&segment[j[i]].slope);
-    __m128 x = _mm_loadu_ps(&segment[j[i + 1]].slope);
-    __m128 z = _mm_loadu_ps(&segment[j[i + 2]].slope);
-    __m128 unused = _mm_loadu_ps(&segment[j[i + 3]].slope);
-    _MM_TRANSPOSE4_PS(slope, x, z, unused);
     const __m128 v = _mm_loadu_ps(c + i);
+    const __m128 slope = Pick4(g.slope, j + i), x = Pick4(g.x, j + i), z = Pick4(g.z, j + i);
     _mm_storeu_ps(out + i, _mm_add_ps(_mm_mul_ps(slope, _mm_sub_ps(v, x)), z));
   }
 }
 
-// A block of pixels in three passes: the cells, the segment indices (the
-// cells' points loaded one by one, compared as a vector), then four segments
-// at a time, loaded whole and transposed into slopes, x and z.
+// A block of pixels in three passes over small index arrays that stay in the
+// first-level cache, so that the out-of-order core overlaps the table loads of
+// many pixels: the cells, the segment indices (the cells' points loaded one by
+// one, compared as a vector), then the segments' slopes, x and z.
 size_t GridSse2(const float* surface, size_t pixels, const GridLookup& g, float* out) {
   alignas(16) int32_t cell[kScalingBlock], j[kScalingBlock];
   size_t i = 0;
   for (; i + kScalingBlock <= pixels; i += kScalingBlock) {
     GridCells(surface + i, g, cell);
     SegmentIndices(surface + i, cell, g.point, j);
-    GridPositions(surface + i, j, g.segment, out + i);
+    GridPositions(surface + i, j, g, out + i);
   }
   return i;
 }
@@ -134,15 +132,23 @@ size_t GridSse2(const float* surface, size_t pixels, const GridLookup& g, float*
 
 }  // namespace
 
+ScalingKernel BestScalingKernel() {
+  if (HasAvx512()) return ScalingKernel::kAvx512;
+  return HasAvx2() ? ScalingKernel::kAvx2 : ScalingKernel::kPortable;
+}
+
 bool PositionsFromCounter(const float* surface, size_t pixels, const CounterEntry* table, uint32_t frames, float* out,
-                          bool avx2) {
-  // The vector kernels take the whole blocks, the per-pixel form the rest.
+                          ScalingKernel kernel) {
+  // The vector kernels take whole vectors or blocks, the per-pixel form the rest.
   bool inside = true;
   size_t done = 0;
 #if K7HLP_HAVE_AVX2_KERNELS
-  if (avx2) done = detail::PositionsFromCounterAvx2(surface, pixels, table, frames, out, &inside);
+  if (kernel == ScalingKernel::kAvx512)
+    done = detail::PositionsFromCounterAvx512(surface, pixels, table, frames, out, &inside);
+  else if (kernel == ScalingKernel::kAvx2)
+    done = detail::PositionsFromCounterAvx2(surface, pixels, table, frames, out, &inside);
 #else
-  (void)avx2;
+  (void)kernel;
 #endif
 #if defined(__SSE2__)
   if (done == 0) done = CounterSse2(surface, pixels, table, frames, out, &inside);
@@ -157,12 +163,15 @@ bool PositionsFromCounter(const float* surface, size_t pixels, const CounterEntr
   return inside && outside == 0;
 }
 
-void PositionsFromGrid(const float* surface, size_t pixels, const GridLookup& grid, float* out, bool avx2) {
+void PositionsFromGrid(const float* surface, size_t pixels, const GridLookup& grid, float* out, ScalingKernel kernel) {
   size_t done = 0;
 #if K7HLP_HAVE_AVX2_KERNELS
-  if (avx2) done = detail::PositionsFromGridAvx2(surface, pixels, grid, out);
+  if (kernel == ScalingKernel::kAvx512)
+    done = detail::PositionsFromGridAvx512(surface, pixels, grid, out);
+  else if (kernel == ScalingKernel::kAvx2)
+    done = detail::PositionsFromGridAvx2(surface, pixels, grid, out);
 #else
-  (void)avx2;
+  (void)kernel;
 #endif
 #if defined(__SSE2__)
   if (done == 0) done = GridSse2(surface, pixels, grid, out);

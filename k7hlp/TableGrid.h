@@ -15,7 +15,7 @@ class TableGrid {
   // or has points too close together for a grid of bounded size.
   TableGrid(const std::vector<zTagItem>& table, const std::vector<float>& slopes);
 
-  bool Ready() const { return !point_.empty(); }
+  bool Ready() const { return !data_.empty(); }
   GridLookup Lookup() const;
 
  private:
@@ -23,9 +23,10 @@ class TableGrid {
   void Fill(const std::vector<zTagItem>& table, const std::vector<float>& slopes);
 
   float first_ = 0.0f, perCell_ = 0.0f, lastCell_ = 0.0f;
+  uint32_t cells_ = 0;             // held, at least kGridStretch
   std::vector<uint32_t> cellOf_;  // per table point, while building
-  std::vector<float> point_;
-  std::vector<GridSegment> segment_;
+  // One block: the points per cell, then slopes, x and z per cell and side.
+  std::vector<float> data_;
 };
 
 }  // namespace k7hlp

@@ -7,7 +7,6 @@
 #include <utility>
 #include <vector>
 
-#include "CpuFeatures.h"
 #include "ImageChecks.h"
 #include "LastError.h"
 #include "Record.h"
@@ -137,7 +136,7 @@ int ScaleByTable(const K7Hlp_Data& in, K7Hlp_Data& out, const std::vector<zTagIt
 
   const float* surface = FloatSamples(in);
   if (grid.Ready())
-    PositionsFromGrid(surface, pixels, grid.Lookup(), scaled.get(), HasAvx2());
+    PositionsFromGrid(surface, pixels, grid.Lookup(), scaled.get(), BestScalingKernel());
   else if (!ScaleBySearch(surface, pixels, frames, segments, scaled.get()))
     return kEqualTableX;
   AdoptFloatSamples(out, in.dim[0], in.dim[1], in.dim[2], in.dim[3], std::move(scaled), pixels);

@@ -1,0 +1,212 @@
+// The AVX-512 kernels: sixteen pixels a step. A permute across two registers
+// picks each lane's entry out of a run of 32 floats, which holds sixteen
+// counter entries or sixteen grid cells with both sides of their points. A
+// smooth surface stays within one run for several vectors, so the run stays
+// in registers until a vector leaves it; a vector across a row end or a step
+// takes a second run, and what neither holds is gathered. The float
+// operations are those of the portable kernels (no fused multiply-add), so the
+// results agree bit for bit.
+#include "CpuFeatures.h"
+#include "ScalingKernels.h"
+
+#if K7HLP_HAVE_AVX2_KERNELS
+#include <immintrin.h>
+
+#include <algorithm>
+
+namespace k7hlp {
+namespace detail {
+namespace {
+
+constexpr uint32_t kRun = 16;  // entries or cells
+constexpr __mmask16 kAllLanes = 0xffff;
+
+// Where a run that holds `index` should start, of `entries` >= kRun: two
+// below the lowest index at either end of the vector, which is the lowest
+// where the surface rises or falls across it, with room for a little noise.
+K7HLP_AVX512 inline uint32_t RunStart(__m512i index, uint32_t entries) {
+  const __m512i ends = _mm512_min_epi32(index, _mm512_alignr_epi32(index, index, 15));
+  const int32_t start = _mm_cvtsi128_si32(_mm512_castsi512_si128(ends)) - 2;
+  return std::min(static_cast<uint32_t>(std::max(start, 0)), entries - kRun);
+}
+
+// Where a run for the lanes `left` out should start: at their lowest index.
+K7HLP_AVX512 inline uint32_t RestStart(__m512i index, __mmask16 left, uint32_t entries) {
+  return std::min(static_cast<uint32_t>(_mm512_mask_reduce_min_epi32(left, index)), entries - kRun);
+}
+
+// Index less the run's start: lanes in the run have 0 to kRun - 1.
+K7HLP_AVX512 inline __m512i InRun(__m512i index, uint32_t base) {
+  return _mm512_sub_epi32(index, _mm512_set1_epi32(static_cast<int32_t>(base)));
+}
+
+K7HLP_AVX512 inline __mmask16 Held(__m512i rel) {
+  return _mm512_cmp_epu32_mask(rel, _mm512_set1_epi32(kRun - 1), _MM_CMPINT_LE);
+}
+
+// 32 floats from `from`, and the one at j (0 to 31) per lane; lanes with
+// other j get some float of the 32.
+struct Floats32 {
+  __m512 low, high;
+  K7HLP_AVX512 void Load(const float* from) {
+    low = _mm512_loadu_ps(from);
+    high = _mm512_loadu_ps(from + 16);
+  }
+  K7HLP_AVX512 __m512 At(__m512i j) const { return _mm512_permutex2var_ps(low, j, high); }
+};
+
+K7HLP_AVX512 inline __m512 Interpolate(__m512 v, __m512 slope, __m512 x, __m512 z) {
+  return _mm512_add_ps(_mm512_mul_ps(slope, _mm512_sub_ps(v, x)), z);
+}
+
+// The cells of sixteen values, by the operations of GridCell (max and min
+// return their second operand for NaN, as GridCell's conditions do).
+K7HLP_AVX512 inline __m512i GridCells(__m512 v, const GridLookup& g) {
+  const __m512 f = _mm512_mul_ps(_mm512_sub_ps(v, _mm512_set1_ps(g.first)), _mm512_set1_ps(g.perCell));
+  return _mm512_cvttps_epi32(_mm512_min_ps(_mm512_max_ps(f, _mm512_setzero_ps()), _mm512_set1_ps(g.lastCell)));
+}
+
+// 2 * cell, plus one unless the value lies below the cell's point (cell and
+// point counted from the same place; NaN is not below).
+K7HLP_AVX512 inline __m512i SegmentIndex(__m512 v, __m512i cell, __m512 point) {
+  const __m512i twice = _mm512_slli_epi32(cell, 1);
+  return _mm512_mask_add_epi32(twice, _mm512_cmp_ps_mask(v, point, _CMP_NLT_UQ), twice, _mm512_set1_epi32(1));
+}
+
+// Sixteen cells of a grid in registers: their points, and the slope, x and z
+// of both sides of each.
+struct GridRun {
+  uint32_t base;
+  __m512 point;
+  Floats32 slope, x, z;
+
+  K7HLP_AVX512 void Load(const GridLookup& g, uint32_t from) {
+    base = from;
+    point = _mm512_loadu_ps(g.point + from);
+    slope.Load(g.slope + 2 * size_t{from});
+    x.Load(g.x + 2 * size_t{from});
+    z.Load(g.z + 2 * size_t{from});
+  }
+  K7HLP_AVX512 __m512 Positions(__m512 v, __m512i rel) const {
+    const __m512i j = SegmentIndex(v, rel, _mm512_permutexvar_ps(rel, point));
+    return Interpolate(v, slope.At(j), x.At(j), z.At(j));
+  }
+};
+
+K7HLP_AVX512 inline __m512 GatheredGridPositions(__m512 v, __m512i cell, const GridLookup& g) {
+  const __m512i j = SegmentIndex(v, cell, _mm512_i32gather_ps(cell, g.point, 4));
+  return Interpolate(v, _mm512_i32gather_ps(j, g.slope, 4), _mm512_i32gather_ps(j, g.x, 4),
+                     _mm512_i32gather_ps(j, g.z, 4));
+}
+
+// The lanes outside `held`: from a second run, and what that does not hold gathered.
+K7HLP_AVX512 __m512 OtherGridPositions(__m512 positions, __m512 v, __m512i cell, __mmask16 held, const GridLookup& g) {
+  const __mmask16 left = static_cast<__mmask16>(~held);
+  GridRun second;
+  second.Load(g, RestStart(cell, left, g.cells));
+  const __m512i rel = InRun(cell, second.base);
+  const __mmask16 inSecond = Held(rel) & left;
+  positions = _mm512_mask_mov_ps(positions, inSecond, second.Positions(v, rel));
+  const __mmask16 rest = left & static_cast<__mmask16>(~inSecond);
+  return rest ? _mm512_mask_mov_ps(positions, rest, GatheredGridPositions(v, cell, g)) : positions;
+}
+
+// Sixteen counter entries in registers: steps at even places, positions at odd ones.
+struct CounterRun {
+  uint32_t base;
+  Floats32 entries;
+
+  K7HLP_AVX512 void Load(const CounterEntry* table, uint32_t from) {
+    base = from;
+    entries.Load(&table[from].step);
+  }
+  K7HLP_AVX512 __m512 Positions(__m512 offset, __m512i rel) const {
+    const __m512i j = _mm512_slli_epi32(rel, 1);
+    return _mm512_add_ps(_mm512_mul_ps(offset, entries.At(j)), entries.At(_mm512_add_epi32(j, _mm512_set1_epi32(1))));
+  }
+};
+
+K7HLP_AVX512 inline __m512 GatheredCounterPositions(__m512 offset, __m512i h, const CounterEntry* table) {
+  const float* entries = &table[0].step;
+  const __m512i j = _mm512_slli_epi32(h, 1);
+  const __m512 step = _mm512_i32gather_ps(j, entries, 4);
+  return _mm512_add_ps(_mm512_mul_ps(offset, step),
+                       _mm512_i32gather_ps(_mm512_add_epi32(j, _mm512_set1_epi32(1)), entries, 4));
+}
+
+K7HLP_AVX512 __m512 OtherCounterPositions(__m512 positions, __m512 offset, __m512i h, __mmask16 held,
+                                          const CounterEntry* table, uint32_t frames) {
+  const __mmask16 left = static_cast<__mmask16>(~held);
+  CounterRun second;
+  second.Load(table, RestStart(h, left, frames));
+  const __m512i rel = InRun(h, second.base);
+  const __mmask16 inSecond = Held(rel) & left;
+  positions = _mm512_mask_mov_ps(positions, inSecond, second.Positions(offset, rel));
+  const __mmask16 rest = left & static_cast<__mmask16>(~inSecond);
+  return rest ? _mm512_mask_mov_ps(positions, rest, GatheredCounterPositions(offset, h, table)) : positions;
+}
+
+}  // namespace
+
+K7HLP_AVX512 size_t PositionsFromCounterAvx512(const float* surface, size_t pixels, const CounterEntry* table,
+                                               uint32_t frames, float* out, bool* inside) {
+  const __m512 zero = _mm512_setzero_ps();
+  const __m512 last = _mm512_set1_ps(static_cast<float>(frames - 1));
+  const bool runs = frames >= kRun;
+  CounterRun run;
+  if (runs) run.Load(table, 0);
+  __mmask16 valid = kAllLanes;
+  size_t i = 0;
+  for (; i + 16 <= pixels; i += 16) {
+    const __m512 m = _mm512_loadu_ps(surface + i);
+    valid &= _mm512_cmp_ps_mask(m, zero, _CMP_GE_OQ) & _mm512_cmp_ps_mask(m, last, _CMP_LE_OQ);  // NaN fails both
+    const __m512 mc = _mm512_min_ps(_mm512_max_ps(m, zero), last);
+    const __m512i l = _mm512_cvttps_epi32(mc);
+    const __mmask16 above = _mm512_cmp_ps_mask(mc, _mm512_cvtepi32_ps(l), _CMP_GT_OQ);
+    const __m512i h = _mm512_mask_add_epi32(l, above, l, _mm512_set1_epi32(1));
+    const __m512 offset = _mm512_sub_ps(mc, _mm512_cvtepi32_ps(h));
+    __m512 positions;
+    if (runs) {
+      __m512i rel = InRun(h, run.base);
+      __mmask16 held = Held(rel);
+      if (held != kAllLanes) {
+        run.Load(table, RunStart(h, frames));
+        rel = InRun(h, run.base);
+        held = Held(rel);
+      }
+      positions = run.Positions(offset, rel);
+      if (held != kAllLanes) positions = OtherCounterPositions(positions, offset, h, held, table, frames);
+    } else {
+      positions = GatheredCounterPositions(offset, h, table);
+    }
+    _mm512_storeu_ps(out + i, positions);
+  }
+  *inside = valid == kAllLanes;
+  return i;
+}
+
+K7HLP_AVX512 size_t PositionsFromGridAvx512(const float* surface, size_t pixels, const GridLookup& grid, float* out) {
+  const GridLookup g = grid;  // in registers: the output stores cannot change a copy
+  GridRun run;
+  run.Load(g, 0);
+  size_t i = 0;
+  for (; i + 16 <= pixels; i += 16) {
+    const __m512 v = _mm512_loadu_ps(surface + i);
+    const __m512i cell = GridCells(v, g);
+    __m512i rel = InRun(cell, run.base);
+    __mmask16 held = Held(rel);
+    if (held != kAllLanes) {
+      run.Load(g, RunStart(cell, g.cells));
+      rel = InRun(cell, run.base);
+      held = Held(rel);
+    }
+    __m512 positions = run.Positions(v, rel);
+    if (held != kAllLanes) positions = OtherGridPositions(positions, v, cell, held, g);
+    _mm512_storeu_ps(out + i, positions);
+  }
+  return i;
+}
+
+}  // namespace detail
+}  // namespace k7hlp
+#endif

@@ -159,12 +159,12 @@ K7HLP_AVX512 size_t PositionsFromCounterAvx512(const float* surface, size_t pixe
   size_t i = 0;
   for (; i + 16 <= pixels; i += 16) {
     const __m512 m = _mm512_loadu_ps(surface + i);
-    valid &= _mm512_cmp_ps_mask(m, zero, _CMP_GE_OQ) & _mm512_cmp_ps_mask(m, last, _CMP_LE_OQ);  // NaN fails both
     const __m512 mc = _mm512_min_ps(_mm512_max_ps(m, zero), last);
-    const __m512i l = _mm512_cvttps_epi32(mc);
-    const __mmask16 above = _mm512_cmp_ps_mask(mc, _mm512_cvtepi32_ps(l), _CMP_GT_OQ);
-    const __m512i h = _mm512_mask_add_epi32(l, above, l, _mm512_set1_epi32(1));
-    const __m512 offset = _mm512_sub_ps(mc, _mm512_cvtepi32_ps(h));
+    valid &= _mm512_cmp_ps_mask(mc, m, _CMP_EQ_OQ);  // NaN and values outside change
+    // The next frame index up, or the value itself when whole, as a float and an integer.
+    const __m512 ceiling = _mm512_roundscale_ps(mc, _MM_FROUND_TO_POS_INF | _MM_FROUND_NO_EXC);
+    const __m512i h = _mm512_cvttps_epi32(ceiling);
+    const __m512 offset = _mm512_sub_ps(mc, ceiling);
     __m512 positions;
     if (runs) {
       __m512i rel = InRun(h, run.base);

@@ -13,35 +13,39 @@
 #include <immintrin.h>
 
 #include <algorithm>
+#include <vector>
 
 namespace k7hlp {
 namespace detail {
 namespace {
 
-constexpr uint32_t kRun = 16;  // entries or cells
+// Runs of grid cells hold both sides of each, runs of counter entries the
+// steps and the positions apart.
+constexpr uint32_t kCellRun = 16;
+constexpr uint32_t kEntryRun = 32;
 constexpr __mmask16 kAllLanes = 0xffff;
 
-// Where a run that holds `index` should start, of `entries` >= kRun: two
-// below the lowest index at either end of the vector, which is the lowest
+// Where a run of `run` that holds `index` should start, of `entries` >= run:
+// two below the lowest index at either end of the vector, which is the lowest
 // where the surface rises or falls across it, with room for a little noise.
-K7HLP_AVX512 inline uint32_t RunStart(__m512i index, uint32_t entries) {
+K7HLP_AVX512 inline uint32_t RunStart(__m512i index, uint32_t entries, uint32_t run) {
   const __m512i ends = _mm512_min_epi32(index, _mm512_alignr_epi32(index, index, 15));
   const int32_t start = _mm_cvtsi128_si32(_mm512_castsi512_si128(ends)) - 2;
-  return std::min(static_cast<uint32_t>(std::max(start, 0)), entries - kRun);
+  return std::min(static_cast<uint32_t>(std::max(start, 0)), entries - run);
 }
 
 // Where a run for the lanes `left` out should start: at their lowest index.
-K7HLP_AVX512 inline uint32_t RestStart(__m512i index, __mmask16 left, uint32_t entries) {
-  return std::min(static_cast<uint32_t>(_mm512_mask_reduce_min_epi32(left, index)), entries - kRun);
+K7HLP_AVX512 inline uint32_t RestStart(__m512i index, __mmask16 left, uint32_t entries, uint32_t run) {
+  return std::min(static_cast<uint32_t>(_mm512_mask_reduce_min_epi32(left, index)), entries - run);
 }
 
-// Index less the run's start: lanes in the run have 0 to kRun - 1.
+// Index less the run's start: lanes in the run have 0 to run - 1.
 K7HLP_AVX512 inline __m512i InRun(__m512i index, uint32_t base) {
   return _mm512_sub_epi32(index, _mm512_set1_epi32(static_cast<int32_t>(base)));
 }
 
-K7HLP_AVX512 inline __mmask16 Held(__m512i rel) {
-  return _mm512_cmp_epu32_mask(rel, _mm512_set1_epi32(kRun - 1), _MM_CMPINT_LE);
+K7HLP_AVX512 inline __mmask16 Held(__m512i rel, uint32_t run) {
+  return _mm512_cmp_epu32_mask(rel, _mm512_set1_epi32(static_cast<int32_t>(run - 1)), _MM_CMPINT_LE);
 }
 
 // 32 floats from `from`, and the one at j (0 to 31) per lane; lanes with
@@ -103,31 +107,42 @@ K7HLP_AVX512 inline __m512 GatheredGridPositions(__m512 v, __m512i cell, const G
 K7HLP_AVX512 __m512 OtherGridPositions(__m512 positions, __m512 v, __m512i cell, __mmask16 held, const GridLookup& g) {
   const __mmask16 left = static_cast<__mmask16>(~held);
   GridRun second;
-  second.Load(g, RestStart(cell, left, g.cells));
+  second.Load(g, RestStart(cell, left, g.cells, kCellRun));
   const __m512i rel = InRun(cell, second.base);
-  const __mmask16 inSecond = Held(rel) & left;
+  const __mmask16 inSecond = Held(rel, kCellRun) & left;
   positions = _mm512_mask_mov_ps(positions, inSecond, second.Positions(v, rel));
   const __mmask16 rest = left & static_cast<__mmask16>(~inSecond);
   return rest ? _mm512_mask_mov_ps(positions, rest, GatheredGridPositions(v, cell, g)) : positions;
 }
 
-// Sixteen counter entries in registers: steps at even places, positions at odd ones.
+// The steps and positions of the counter table apart.
+struct CounterColumns {
+  std::vector<float> step, position;
+  K7HLP_AVX512 CounterColumns(const CounterEntry* table, uint32_t frames) : step(frames), position(frames) {
+    for (uint32_t h = 0; h < frames; ++h) {
+      step[h] = table[h].step;
+      position[h] = table[h].position;
+    }
+  }
+};
+
+// 32 counter entries in registers.
 struct CounterRun {
   uint32_t base;
-  Floats32 entries;
+  Floats32 step, position;
 
-  K7HLP_AVX512 void Load(const CounterEntry* table, uint32_t from) {
+  K7HLP_AVX512 void Load(const CounterColumns& c, uint32_t from) {
     base = from;
-    entries.Load(&table[from].step);
+    step.Load(c.step.data() + from);
+    position.Load(c.position.data() + from);
   }
   K7HLP_AVX512 __m512 Positions(__m512 offset, __m512i rel) const {
-    const __m512i j = _mm512_slli_epi32(rel, 1);
-    return _mm512_add_ps(_mm512_mul_ps(offset, entries.At(j)), entries.At(_mm512_add_epi32(j, _mm512_set1_epi32(1))));
+    return _mm512_add_ps(_mm512_mul_ps(offset, step.At(rel)), position.At(rel));
   }
 };
 
 K7HLP_AVX512 inline __m512 GatheredCounterPositions(__m512 offset, __m512i h, const CounterEntry* table) {
-  const float* entries = &table[0].step;
+  const float* entries = &table[0].step;  // steps at even places, positions at odd ones
   const __m512i j = _mm512_slli_epi32(h, 1);
   const __m512 step = _mm512_i32gather_ps(j, entries, 4);
   return _mm512_add_ps(_mm512_mul_ps(offset, step),
@@ -135,12 +150,12 @@ K7HLP_AVX512 inline __m512 GatheredCounterPositions(__m512 offset, __m512i h, co
 }
 
 K7HLP_AVX512 __m512 OtherCounterPositions(__m512 positions, __m512 offset, __m512i h, __mmask16 held,
-                                          const CounterEntry* table, uint32_t frames) {
+                                          const CounterEntry* table, const CounterColumns& c) {
   const __mmask16 left = static_cast<__mmask16>(~held);
   CounterRun second;
-  second.Load(table, RestStart(h, left, frames));
+  second.Load(c, RestStart(h, left, static_cast<uint32_t>(c.step.size()), kEntryRun));
   const __m512i rel = InRun(h, second.base);
-  const __mmask16 inSecond = Held(rel) & left;
+  const __mmask16 inSecond = Held(rel, kEntryRun) & left;
   positions = _mm512_mask_mov_ps(positions, inSecond, second.Positions(offset, rel));
   const __mmask16 rest = left & static_cast<__mmask16>(~inSecond);
   return rest ? _mm512_mask_mov_ps(positions, rest, GatheredCounterPositions(offset, h, table)) : positions;
@@ -152,9 +167,10 @@ K7HLP_AVX512 size_t PositionsFromCounterAvx512(const float* surface, size_t pixe
                                                uint32_t frames, float* out, bool* inside) {
   const __m512 zero = _mm512_setzero_ps();
   const __m512 last = _mm512_set1_ps(static_cast<float>(frames - 1));
-  const bool runs = frames >= kRun;
+  const bool runs = frames >= kEntryRun;
+  const CounterColumns columns(table, runs ? frames : 0);
   CounterRun run;
-  if (runs) run.Load(table, 0);
+  if (runs) run.Load(columns, 0);
   __mmask16 valid = kAllLanes;
   size_t i = 0;
   for (; i + 16 <= pixels; i += 16) {
@@ -168,14 +184,14 @@ K7HLP_AVX512 size_t PositionsFromCounterAvx512(const float* surface, size_t pixe
     __m512 positions;
     if (runs) {
       __m512i rel = InRun(h, run.base);
-      __mmask16 held = Held(rel);
+      __mmask16 held = Held(rel, kEntryRun);
       if (held != kAllLanes) {
-        run.Load(table, RunStart(h, frames));
+        run.Load(columns, RunStart(h, frames, kEntryRun));
         rel = InRun(h, run.base);
-        held = Held(rel);
+        held = Held(rel, kEntryRun);
       }
       positions = run.Positions(offset, rel);
-      if (held != kAllLanes) positions = OtherCounterPositions(positions, offset, h, held, table, frames);
+      if (held != kAllLanes) positions = OtherCounterPositions(positions, offset, h, held, table, columns);
     } else {
       positions = GatheredCounterPositions(offset, h, table);
     }
@@ -194,11 +210,11 @@ K7HLP_AVX512 size_t PositionsFromGridAvx512(const float* surface, size_t pixels,
     const __m512 v = _mm512_loadu_ps(surface + i);
     const __m512i cell = GridCells(v, g);
     __m512i rel = InRun(cell, run.base);
-    __mmask16 held = Held(rel);
+    __mmask16 held = Held(rel, kCellRun);
     if (held != kAllLanes) {
-      run.Load(g, RunStart(cell, g.cells));
+      run.Load(g, RunStart(cell, g.cells, kCellRun));
       rel = InRun(cell, run.base);
-      held = Held(rel);
+      held = Held(rel, kCellRun);
     }
     __m512 positions = run.Positions(v, rel);
     if (held != kAllLanes) positions = OtherGridPositions(positions, v, cell, held, g);

@@ -9,7 +9,9 @@ namespace {
 
 // Cells per table point tried first, and the bounds of the search for a grid
 // fine enough: beyond them the grid outgrows the first-level caches, and its
-// setup on every call would eat what it saves.
+// setup on every call would eat what it saves. The coarsest grid comes first:
+// the wider a cell, the more pixels of a smooth surface one run of cells in
+// registers serves in the wide kernels.
 constexpr uint32_t kFirstCellsPerPoint = 1;
 constexpr uint32_t kMaxCellsPerPoint = 64;
 constexpr uint32_t kMaxCells = 1u << 14;
@@ -57,19 +59,17 @@ bool TableGrid::Place(const std::vector<zTagItem>& table, uint32_t cells) {
 // clamped as the search path clamps it: values beyond the table follow its
 // first or second-to-last segment.
 void TableGrid::Fill(const std::vector<zTagItem>& table, const std::vector<float>& slopes) {
-  const size_t used = static_cast<size_t>(lastCell_) + 1;
-  cells_ = static_cast<uint32_t>(std::max<size_t>(used, kGridStretch));
-  data_.assign(7 * size_t{cells_}, 0.0f);
-  std::fill_n(data_.begin(), cells_, std::numeric_limits<float>::infinity());
-  float* point = data_.data();
+  cells_ = std::max(static_cast<uint32_t>(lastCell_) + 1, kGridStretch);
+  data_.reset(new float[7 * size_t{cells_}]);
+  float* point = data_.get();
   float* slope = point + cells_;
   float* x = slope + 2 * cells_;
   float* z = x + 2 * cells_;
   const size_t n = table.size();
-  size_t below = 0;  // points in earlier cells
-  for (size_t cell = 0; cell < used; ++cell) {
+  size_t below = 0;  // points in earlier cells; n in the cells past the last one
+  for (size_t cell = 0; cell < cells_; ++cell) {
     const bool holdsPoint = below < n && cellOf_[below] == cell;
-    if (holdsPoint) point[cell] = table[below].x;
+    point[cell] = holdsPoint ? table[below].x : std::numeric_limits<float>::infinity();
     for (size_t side = 0; side < 2; ++side) {
       size_t k = below + (side == 1 && holdsPoint);
       if (k == 0) k = 1;
@@ -84,7 +84,7 @@ void TableGrid::Fill(const std::vector<zTagItem>& table, const std::vector<float
 }
 
 GridLookup TableGrid::Lookup() const {
-  const float* point = data_.data();
+  const float* point = data_.get();
   const size_t cells = cells_;
   return {first_, perCell_, lastCell_, cells_, point, point + cells, point + 3 * cells, point + 5 * cells};
 }

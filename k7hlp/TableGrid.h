@@ -1,6 +1,7 @@
 // The layout of GridLookup for one zTag table, built once per call.
 #pragma once
 
+#include <memory>
 #include <vector>
 
 #include "ScalingKernels.h"
@@ -15,7 +16,7 @@ class TableGrid {
   // or has points too close together for a grid of bounded size.
   TableGrid(const std::vector<zTagItem>& table, const std::vector<float>& slopes);
 
-  bool Ready() const { return !data_.empty(); }
+  bool Ready() const { return data_ != nullptr; }
   GridLookup Lookup() const;
 
  private:
@@ -26,7 +27,7 @@ class TableGrid {
   uint32_t cells_ = 0;             // held, at least kGridStretch
   std::vector<uint32_t> cellOf_;  // per table point, while building
   // One block: the points per cell, then slopes, x and z per cell and side.
-  std::vector<float> data_;
+  std::unique_ptr<float[]> data_;
 };
 
 }  // namespace k7hlp

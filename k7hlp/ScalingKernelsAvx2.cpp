@@ -54,20 +54,23 @@ K7HLP_AVX2 inline __m256i GridCells(__m256 v, const GridLookup& g) {
   return _mm256_cvttps_epi32(_mm256_min_ps(_mm256_max_ps(f, _mm256_setzero_ps()), _mm256_set1_ps(g.lastCell)));
 }
 
-K7HLP_AVX2 inline int32_t LowestLane(__m256i v) {
-  v = _mm256_min_epi32(v, _mm256_permute2x128_si256(v, v, 1));
-  v = _mm256_min_epi32(v, _mm256_shuffle_epi32(v, _MM_SHUFFLE(1, 0, 3, 2)));
-  v = _mm256_min_epi32(v, _mm256_shuffle_epi32(v, _MM_SHUFFLE(2, 3, 0, 1)));
-  return _mm256_cvtsi256_si32(v);
-}
+// Eight cells of a grid in registers, as the AVX-512 kernel keeps sixteen:
+// their points, and the slope, x and z of both sides of each (sixteen floats,
+// two registers, apiece). A smooth surface stays within them for a few vectors.
+constexpr uint32_t kCellRun = 8;
 
-// Entry j (0 to 15) of a run of sixteen, per lane: a permute within each half
-// of the run, and bit 3 of j chooses the half.
-K7HLP_AVX2 inline __m256 Pick16(const float* run, __m256i j) {
-  const __m256 low = _mm256_permutevar8x32_ps(_mm256_loadu_ps(run), j);
-  const __m256 high = _mm256_permutevar8x32_ps(_mm256_loadu_ps(run + 8), j);
-  return _mm256_blendv_ps(low, high, _mm256_castsi256_ps(_mm256_slli_epi32(j, 28)));
-}
+// Entry j (0 to 15) of a pair of registers per lane: a permute within each,
+// and bit 3 of j chooses.
+struct Floats16 {
+  __m256 low, high;
+  K7HLP_AVX2 void Load(const float* from) {
+    low = _mm256_loadu_ps(from);
+    high = _mm256_loadu_ps(from + 8);
+  }
+  K7HLP_AVX2 __m256 At(__m256i j, __m256 highHalf) const {
+    return _mm256_blendv_ps(_mm256_permutevar8x32_ps(low, j), _mm256_permutevar8x32_ps(high, j), highHalf);
+  }
+};
 
 K7HLP_AVX2 inline __m256 Interpolate(__m256 v, __m256 slope, __m256 x, __m256 z) {
   return _mm256_add_ps(_mm256_mul_ps(slope, _mm256_sub_ps(v, x)), z);
@@ -80,17 +83,42 @@ K7HLP_AVX2 inline __m256i SegmentIndex(__m256 v, __m256i cell, __m256 point) {
   return _mm256_add_epi32(_mm256_add_epi32(_mm256_add_epi32(cell, cell), _mm256_set1_epi32(1)), below);
 }
 
-// Eight values whose cells lie within eight of `base`: the points, then the
-// slopes, x and z of the cells' sixteen segments picked from registers.
-K7HLP_AVX2 inline __m256 NearbyPositions(__m256 v, __m256i cell, uint32_t base, const GridLookup& g) {
-  const __m256i rel = _mm256_sub_epi32(cell, _mm256_set1_epi32(static_cast<int32_t>(base)));
-  const __m256i j = SegmentIndex(v, rel, _mm256_permutevar8x32_ps(_mm256_loadu_ps(g.point + base), rel));
-  const size_t at = 2 * size_t{base};
-  return Interpolate(v, Pick16(g.slope + at, j), Pick16(g.x + at, j), Pick16(g.z + at, j));
+struct GridRun {
+  uint32_t base;
+  __m256 point;
+  Floats16 slope, x, z;
+
+  K7HLP_AVX2 void Load(const GridLookup& g, uint32_t from) {
+    base = from;
+    point = _mm256_loadu_ps(g.point + from);
+    slope.Load(g.slope + 2 * size_t{from});
+    x.Load(g.x + 2 * size_t{from});
+    z.Load(g.z + 2 * size_t{from});
+  }
+  // The cells less the run's start; 0 to 7 in every lane when the run holds them.
+  K7HLP_AVX2 __m256i InRun(__m256i cell) const {
+    return _mm256_sub_epi32(cell, _mm256_set1_epi32(static_cast<int32_t>(base)));
+  }
+  K7HLP_AVX2 static bool Holds(__m256i rel) { return _mm256_testz_si256(rel, _mm256_set1_epi32(~int32_t{7})); }
+  K7HLP_AVX2 __m256 Positions(__m256 v, __m256i rel) const {
+    const __m256i j = SegmentIndex(v, rel, _mm256_permutevar8x32_ps(point, rel));
+    const __m256 highHalf = _mm256_castsi256_ps(_mm256_slli_epi32(j, 28));
+    return Interpolate(v, slope.At(j, highHalf), x.At(j, highHalf), z.At(j, highHalf));
+  }
+};
+
+// Where a run should start so that it serves the vectors that follow as well
+// (see RunStart of the AVX-512 kernels).
+K7HLP_AVX2 inline uint32_t RunStart(__m256i cell, uint32_t cells) {
+  constexpr int32_t kSpare = 2;
+  const int32_t first = _mm256_cvtsi256_si32(cell), last = _mm256_extract_epi32(cell, 7);
+  const bool falling = first > last && first - last < static_cast<int32_t>(kCellRun);
+  const int32_t start = falling ? first + kSpare - static_cast<int32_t>(kCellRun - 1) : std::min(first, last) - kSpare;
+  return std::min(static_cast<uint32_t>(std::max(start, 0)), cells - kCellRun);
 }
 
-// Eight values spread wider: every entry gathered on its own.
-K7HLP_AVX2 inline __m256 SpreadPositions(__m256 v, __m256i cell, const GridLookup& g) {
+// Eight values spread wider than a run: every entry gathered on its own.
+K7HLP_AVX2 inline __m256 GatheredPositions(__m256 v, __m256i cell, const GridLookup& g) {
   const __m256i j = SegmentIndex(v, cell, _mm256_i32gather_ps(g.point, cell, 4));
   return Interpolate(v, _mm256_i32gather_ps(g.slope, j, 4), _mm256_i32gather_ps(g.x, j, 4),
                      _mm256_i32gather_ps(g.z, j, 4));
@@ -113,15 +141,19 @@ K7HLP_AVX2 size_t PositionsFromCounterAvx2(const float* surface, size_t pixels, 
 }
 
 K7HLP_AVX2 size_t PositionsFromGridAvx2(const float* surface, size_t pixels, const GridLookup& grid, float* out) {
-  constexpr uint32_t kNearby = 8;
+  const GridLookup g = grid;  // in registers: the output stores cannot change a copy
+  GridRun run;
+  run.Load(g, 0);
   size_t i = 0;
   for (; i + 8 <= pixels; i += 8) {
     const __m256 v = _mm256_loadu_ps(surface + i);
-    const __m256i cell = GridCells(v, grid);
-    const uint32_t base = std::min(static_cast<uint32_t>(LowestLane(cell)), grid.cells - kNearby);
-    const __m256i beyond = _mm256_cmpgt_epi32(cell, _mm256_set1_epi32(static_cast<int32_t>(base + kNearby - 1)));
-    _mm256_storeu_ps(out + i, _mm256_testz_si256(beyond, beyond) ? NearbyPositions(v, cell, base, grid)
-                                                                 : SpreadPositions(v, cell, grid));
+    const __m256i cell = GridCells(v, g);
+    __m256i rel = run.InRun(cell);
+    if (!GridRun::Holds(rel)) {
+      run.Load(g, RunStart(cell, g.cells));
+      rel = run.InRun(cell);
+    }
+    _mm256_storeu_ps(out + i, GridRun::Holds(rel) ? run.Positions(v, rel) : GatheredPositions(v, cell, g));
   }
   return i;
 }

@@ -104,12 +104,15 @@ void SegmentIndices(const float* c, const int32_t* cell, const float* point, int
   }
 }
 
-inline __m128 Pick4(const float* from, const int32_t* j) { return _mm_set_ps(from[j[3]], from[j[2]], from[j[1]], from[j[0]]); }
-
-void GridPositions(const float* c, const int32_t* j, const GridLookup& g, float* out) {
+void GridPositions(const float* c, const int32_t* j, const GridSegment* segment, float* out) {
   for (size_t i = 0; i < kScalingBlock; i += 4) {
+    // Rows of the segments of four pixels, columns after the transpose.
+    __m128 slope = _mm_loadu_ps(&segment[j[i]].slope);
+    __m128 x = _mm_loadu_ps(&segment[j[i + 1]].slope);
+    __m128 z = _mm_loadu_ps(&segment[j[i + 2]].slope);
+    __m128 unused = _mm_loadu_ps(&segment[j[i + 3]].slope);
+    _MM_TRANSPOSE4_PS(slope, x, z, unused);
     const __m128 v = _mm_loadu_ps(c + i);
-    const __m128 slope = Pick4(g.slope, j + i), x = Pick4(g.x, j + i), z = Pick4(g.z, j + i);
     _mm_storeu_ps(out + i, _mm_add_ps(_mm_mul_ps(slope, _mm_sub_ps(v, x)), z));
   }
 }
@@ -117,14 +120,15 @@ void GridPositions(const float* c, const int32_t* j, const GridLookup& g, float*
 // A block of pixels in three passes over small index arrays that stay in the
 // first-level cache, so that the out-of-order core overlaps the table loads of
 // many pixels: the cells, the segment indices (the cells' points loaded one by
-// one, compared as a vector), then the segments' slopes, x and z.
+// one, compared as a vector), then four segments at a time, loaded whole and
+// transposed into slopes, x and z.
 size_t GridSse2(const float* surface, size_t pixels, const GridLookup& g, float* out) {
   alignas(16) int32_t cell[kScalingBlock], j[kScalingBlock];
   size_t i = 0;
   for (; i + kScalingBlock <= pixels; i += kScalingBlock) {
     GridCells(surface + i, g, cell);
     SegmentIndices(surface + i, cell, g.point, j);
-    GridPositions(surface + i, j, g, out + i);
+    GridPositions(surface + i, j, g.segment, out + i);
   }
   return i;
 }
@@ -174,7 +178,7 @@ void PositionsFromGrid(const float* surface, size_t pixels, const GridLookup& gr
   (void)kernel;
 #endif
 #if defined(__SSE2__)
-  if (done == 0) done = GridSse2(surface, pixels, grid, out);
+  if (done == 0 && grid.segment) done = GridSse2(surface, pixels, grid, out);
 #endif
   for (size_t i = done; i < pixels; ++i) out[i] = GridPosition(surface[i], grid);
 }

@@ -36,6 +36,14 @@ bool PositionsFromCounter(const float* surface, size_t pixels, const CounterEntr
 // that many cells anywhere in it (the cells past the last one are never used).
 constexpr uint32_t kGridStretch = 16;
 
+// Slope, x and z of a segment, in four floats.
+struct GridSegment {
+  float slope;
+  float x;
+  float z;
+  float unused;
+};
+
 // A zTag table laid out over an even grid of cells along x: at most one table
 // point per cell, so a value finds its segment with one comparison against
 // the point of its cell. `slope`, `x` and `z` hold, at 2 * cell + side, the
@@ -51,7 +59,12 @@ struct GridLookup {
   const float* slope;
   const float* x;
   const float* z;
+  // The same segments whole, for the portable kernel (null when not laid
+  // out): without register permutes, one 16-byte load and a transpose fetch
+  // them faster than three single loads.
+  const GridSegment* segment;
 };
+
 
 // The cell of a value: the same float operations for the grid's construction
 // and per pixel. NaN goes to cell 0.
@@ -62,6 +75,7 @@ inline uint32_t GridCell(float c, float first, float perCell, float lastCell) {
   return static_cast<uint32_t>(static_cast<int32_t>(f));  // f < 2^31: the grid is small
 }
 
+// The portable kernel needs `grid.segment`.
 void PositionsFromGrid(const float* surface, size_t pixels, const GridLookup& grid, float* out, ScalingKernel kernel);
 
 namespace detail {

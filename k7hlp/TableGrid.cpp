@@ -24,7 +24,7 @@ bool StrictlyIncreasing(const std::vector<zTagItem>& t) {
 
 }  // namespace
 
-TableGrid::TableGrid(const std::vector<zTagItem>& table, const std::vector<float>& slopes) {
+TableGrid::TableGrid(const std::vector<zTagItem>& table, const std::vector<float>& slopes, ScalingKernel kernel) {
   if (table.size() < 3 || slopes.size() != table.size() || !StrictlyIncreasing(table)) return;
   const float range = table.back().x - table.front().x;
   if (!std::isfinite(range)) return;
@@ -32,6 +32,7 @@ TableGrid::TableGrid(const std::vector<zTagItem>& table, const std::vector<float
   for (size_t cells = kFirstCellsPerPoint * table.size(); cells <= limit; cells *= 2)
     if (Place(table, static_cast<uint32_t>(cells))) {
       Fill(table, slopes);
+      if (kernel == ScalingKernel::kPortable) FillSegments();
       return;
     }
 }
@@ -83,10 +84,18 @@ void TableGrid::Fill(const std::vector<zTagItem>& table, const std::vector<float
   cellOf_.clear();
 }
 
+void TableGrid::FillSegments() {
+  const GridLookup g = Lookup();
+  segment_.resize(2 * size_t{cells_});
+  for (size_t j = 0; j < segment_.size(); ++j) segment_[j] = {g.slope[j], g.x[j], g.z[j], 0.0f};
+}
+
 GridLookup TableGrid::Lookup() const {
   const float* point = data_.get();
   const size_t cells = cells_;
-  return {first_, perCell_, lastCell_, cells_, point, point + cells, point + 3 * cells, point + 5 * cells};
+  return {first_,          perCell_,          lastCell_,         cells_,
+          point,           point + cells,     point + 3 * cells, point + 5 * cells,
+          segment_.empty() ? nullptr : segment_.data()};
 }
 
 }  // namespace k7hlp

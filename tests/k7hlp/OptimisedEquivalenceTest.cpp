@@ -522,7 +522,7 @@ bool GridTakes(std::vector<k7hlp::zTagItem> t, float frmDur, const std::vector<f
   for (auto& item : t) item.x = item.x / (frmDur / 70000);
   std::vector<float> slopes(t.size());
   for (size_t k = 1; k < t.size(); ++k) slopes[k] = (t[k].z - t[k - 1].z) / (t[k].x - t[k - 1].x);
-  const k7hlp::TableGrid grid(t, slopes);
+  const k7hlp::TableGrid grid(t, slopes, k7hlp::ScalingKernel::kPortable);  // the layouts of every kernel
   if (!grid.Ready()) return false;
   images->clear();
   for (k7hlp::ScalingKernel kernel : ScalingKernels()) {

@@ -8,6 +8,7 @@
 #define K7HLP_HAVE_AVX2_KERNELS 1
 // No FMA: a fused multiply-add rounds once where the portable kernel rounds twice.
 #define K7HLP_AVX2 __attribute__((target("avx2")))
+// AVX-512 brings FMA with it: its files are compiled without contraction (CMakeLists.txt).
 #define K7HLP_AVX512 __attribute__((target("avx2,avx512f")))
 #else
 #define K7HLP_HAVE_AVX2_KERNELS 0

@@ -65,7 +65,6 @@ struct GridLookup {
   const GridSegment* segment;
 };
 
-
 // The cell of a value: the same float operations for the grid's construction
 // and per pixel. NaN goes to cell 0.
 inline uint32_t GridCell(float c, float first, float perCell, float lastCell) {
@@ -75,7 +74,7 @@ inline uint32_t GridCell(float c, float first, float perCell, float lastCell) {
   return static_cast<uint32_t>(static_cast<int32_t>(f));  // f < 2^31: the grid is small
 }
 
-// The portable kernel needs `grid.segment`.
+// The portable kernel goes pixel by pixel where `grid.segment` is null.
 void PositionsFromGrid(const float* surface, size_t pixels, const GridLookup& grid, float* out, ScalingKernel kernel);
 
 namespace detail {

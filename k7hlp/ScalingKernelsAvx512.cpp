@@ -1,7 +1,7 @@
 // The AVX-512 kernels: sixteen pixels a step. A permute across two registers
-// picks each lane's entry out of a run of 32 floats, which holds sixteen
-// counter entries or sixteen grid cells with both sides of their points. A
-// smooth surface stays within one run for several vectors, so the run stays
+// picks each lane's entry out of a run of 32 floats: the steps (or the
+// positions) of 32 counter entries, or the slopes (x, z) of both sides of
+// sixteen grid cells. A smooth surface stays within one run for several vectors, so the run stays
 // in registers until a vector leaves it; a vector across a row end or a step
 // takes a second run, and what neither holds is gathered. The float
 // operations are those of the portable kernels (no fused multiply-add), so the

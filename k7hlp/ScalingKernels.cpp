@@ -26,7 +26,7 @@ inline float CounterPosition(float m, const CounterEntry* table, float last) {
 
 inline float GridPosition(float c, const GridLookup& g) {
   const uint32_t cell = GridCell(c, g.first, g.perCell, g.lastCell);
-  const uint32_t j = 2 * cell + !(c < g.point[cell]);
+  const uint32_t j = cell + !(c < g.point[cell]);
   return g.slope[j] * (c - g.x[j]) + g.z[j];
 }
 
@@ -91,7 +91,7 @@ void GridCells(const float* c, const GridLookup& g, int32_t* cell) {
   }
 }
 
-// 2 * cell + 1, less one where the value lies below the cell's point.
+// The cell, plus one unless the value lies below the cell's point.
 void SegmentIndices(const float* c, const int32_t* cell, const float* point, int32_t* j) {
   const __m128i one = _mm_set1_epi32(1);
   for (size_t i = 0; i < kScalingBlock; i += 4) {
@@ -99,8 +99,7 @@ void SegmentIndices(const float* c, const int32_t* cell, const float* point, int
     const int32_t* k = cell + i;
     const __m128 points = _mm_set_ps(point[k[3]], point[k[2]], point[k[1]], point[k[0]]);
     const __m128 below = _mm_cmplt_ps(_mm_loadu_ps(c + i), points);
-    const __m128i twice = _mm_add_epi32(cells, cells);
-    _mm_store_si128(reinterpret_cast<__m128i*>(j + i), _mm_add_epi32(_mm_add_epi32(twice, one), _mm_castps_si128(below)));
+    _mm_store_si128(reinterpret_cast<__m128i*>(j + i), _mm_add_epi32(_mm_add_epi32(cells, one), _mm_castps_si128(below)));
   }
 }
 

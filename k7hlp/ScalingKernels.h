@@ -33,8 +33,9 @@ bool PositionsFromCounter(const float* surface, size_t pixels, const CounterEntr
                           ScalingKernel kernel);
 
 // Cells a grid holds at least, so that the wide kernels may load a stretch of
-// that many cells anywhere in it (the cells past the last one are never used).
-constexpr uint32_t kGridStretch = 16;
+// that many cells anywhere in it (the cells past the last one and the next are
+// never used).
+constexpr uint32_t kGridStretch = 32;
 
 // Slope, x and z of a segment, in four floats.
 struct GridSegment {
@@ -46,10 +47,11 @@ struct GridSegment {
 
 // A zTag table laid out over an even grid of cells along x: at most one table
 // point per cell, so a value finds its segment with one comparison against
-// the point of its cell. `slope`, `x` and `z` hold, at 2 * cell + side, the
-// slope and the upper point of the segment a value below (side 0) or at or
-// above (side 1) that point uses: side by side, so that a stretch of cells is
-// one contiguous run of each.
+// the point of its cell. `slope`, `x` and `z` hold, per cell, the slope and
+// the upper point of the segment a value below the cell's point uses; a value
+// at or above it uses the next cell's (no point lies between the two), so
+// the segment of a value is at cell + side and a stretch of cells is one
+// contiguous run of each array.
 struct GridLookup {
   float first;     // x where cell 0 starts
   float perCell;   // cells per unit of x

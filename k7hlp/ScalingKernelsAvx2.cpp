@@ -54,9 +54,9 @@ K7HLP_AVX2 inline __m256i GridCells(__m256 v, const GridLookup& g) {
   return _mm256_cvttps_epi32(_mm256_min_ps(_mm256_max_ps(f, _mm256_setzero_ps()), _mm256_set1_ps(g.lastCell)));
 }
 
-// Eight cells of a grid in registers, as the AVX-512 kernel keeps sixteen:
-// their points, and the slope, x and z of both sides of each (sixteen floats,
-// two registers, apiece). A smooth surface stays within them for a few vectors.
+// Eight cells of a grid in registers, as the AVX-512 kernel keeps 31: their
+// points, and the slope, x and z of their segments and the next cell's (two
+// registers apiece). A smooth surface stays within them for a few vectors.
 constexpr uint32_t kCellRun = 8;
 
 // Entry j (0 to 15) of a pair of registers per lane: a permute within each,
@@ -76,11 +76,11 @@ K7HLP_AVX2 inline __m256 Interpolate(__m256 v, __m256 slope, __m256 x, __m256 z)
   return _mm256_add_ps(_mm256_mul_ps(slope, _mm256_sub_ps(v, x)), z);
 }
 
-// 2 * cell + 1, less one where the value lies below the cell's point (cell
-// and point counted from the same place).
+// The cell, plus one unless the value lies below the cell's point (cell and
+// point counted from the same place).
 K7HLP_AVX2 inline __m256i SegmentIndex(__m256 v, __m256i cell, __m256 point) {
   const __m256i below = _mm256_castps_si256(_mm256_cmp_ps(v, point, _CMP_LT_OQ));
-  return _mm256_add_epi32(_mm256_add_epi32(_mm256_add_epi32(cell, cell), _mm256_set1_epi32(1)), below);
+  return _mm256_add_epi32(_mm256_add_epi32(cell, _mm256_set1_epi32(1)), below);
 }
 
 struct GridRun {
@@ -91,9 +91,9 @@ struct GridRun {
   K7HLP_AVX2 void Load(const GridLookup& g, uint32_t from) {
     base = from;
     point = _mm256_loadu_ps(g.point + from);
-    slope.Load(g.slope + 2 * size_t{from});
-    x.Load(g.x + 2 * size_t{from});
-    z.Load(g.z + 2 * size_t{from});
+    slope.Load(g.slope + from);
+    x.Load(g.x + from);
+    z.Load(g.z + from);
   }
   // The cells less the run's start; 0 to 7 in every lane when the run holds them.
   K7HLP_AVX2 __m256i InRun(__m256i cell) const {
@@ -114,7 +114,7 @@ K7HLP_AVX2 inline uint32_t RunStart(__m256i cell, uint32_t cells) {
   const int32_t first = _mm256_cvtsi256_si32(cell), last = _mm256_extract_epi32(cell, 7);
   const bool falling = first > last && first - last < static_cast<int32_t>(kCellRun);
   const int32_t start = falling ? first + kSpare - static_cast<int32_t>(kCellRun - 1) : std::min(first, last) - kSpare;
-  return std::min(static_cast<uint32_t>(std::max(start, 0)), cells - kCellRun);
+  return std::min(static_cast<uint32_t>(std::max(start, 0)), cells - 16);  // 16 floats loaded
 }
 
 // Eight values spread wider than a run: every entry gathered on its own.

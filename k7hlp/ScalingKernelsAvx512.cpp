@@ -1,7 +1,8 @@
 // The AVX-512 kernels: sixteen pixels a step. A permute across two registers
 // picks each lane's entry out of a run of 32 floats: the steps (or the
-// positions) of 32 counter entries, or the slopes (x, z) of both sides of
-// sixteen grid cells. A smooth surface stays within one run for several vectors, so the run stays
+// positions) of 32 counter entries, or the points, slopes, x or z of 32 grid
+// cells (31 of which a run holds: a value at or above a cell's point takes
+// the next cell's segment). A smooth surface stays within one run for several vectors, so the run stays
 // in registers until a vector leaves it; a vector across a row end or a step
 // takes a second run, and what neither holds is gathered. The float
 // operations are those of the portable kernels (no fused multiply-add), so the
@@ -19,14 +20,14 @@ namespace k7hlp {
 namespace detail {
 namespace {
 
-// Runs of grid cells hold both sides of each, runs of counter entries the
-// steps and the positions apart.
-constexpr uint32_t kCellRun = 16;
-constexpr uint32_t kEntryRun = 32;
+// Floats loaded per run, and the cells or entries a run holds.
+constexpr uint32_t kRunFloats = 32;
+constexpr uint32_t kCellRun = kRunFloats - 1;
+constexpr uint32_t kEntryRun = kRunFloats;
 constexpr __mmask16 kAllLanes = 0xffff;
 
-// Where a run of `run` that holds `index` should start, of `entries` >= run,
-// so that it serves the vectors that follow as well: on a surface falling
+// Where a run of `run` that holds `index` should start, of `entries` >=
+// kRunFloats, so that it serves the vectors that follow as well: on a surface falling
 // across the vector it reaches down from the first lane, otherwise (rising,
 // flat, or across a row end) up from the lower end. Two to spare on either side
 // for a little noise.
@@ -36,12 +37,12 @@ K7HLP_AVX512 inline uint32_t RunStart(__m512i index, uint32_t entries, uint32_t 
   const int32_t last = _mm_cvtsi128_si32(_mm512_castsi512_si128(_mm512_alignr_epi32(index, index, 15)));
   const bool falling = first > last && first - last < static_cast<int32_t>(run);
   const int32_t start = falling ? first + kSpare - static_cast<int32_t>(run - 1) : std::min(first, last) - kSpare;
-  return std::min(static_cast<uint32_t>(std::max(start, 0)), entries - run);
+  return std::min(static_cast<uint32_t>(std::max(start, 0)), entries - kRunFloats);
 }
 
 // Where a run for the lanes `left` out should start: at their lowest index.
-K7HLP_AVX512 inline uint32_t RestStart(__m512i index, __mmask16 left, uint32_t entries, uint32_t run) {
-  return std::min(static_cast<uint32_t>(_mm512_mask_reduce_min_epi32(left, index)), entries - run);
+K7HLP_AVX512 inline uint32_t RestStart(__m512i index, __mmask16 left, uint32_t entries) {
+  return std::min(static_cast<uint32_t>(_mm512_mask_reduce_min_epi32(left, index)), entries - kRunFloats);
 }
 
 // Index less the run's start: lanes in the run have 0 to run - 1.
@@ -75,29 +76,27 @@ K7HLP_AVX512 inline __m512i GridCells(__m512 v, const GridLookup& g) {
   return _mm512_cvttps_epi32(_mm512_min_ps(_mm512_max_ps(f, _mm512_setzero_ps()), _mm512_set1_ps(g.lastCell)));
 }
 
-// 2 * cell, plus one unless the value lies below the cell's point (cell and
+// The cell, plus one unless the value lies below the cell's point (cell and
 // point counted from the same place; NaN is not below).
 K7HLP_AVX512 inline __m512i SegmentIndex(__m512 v, __m512i cell, __m512 point) {
-  const __m512i twice = _mm512_slli_epi32(cell, 1);
-  return _mm512_mask_add_epi32(twice, _mm512_cmp_ps_mask(v, point, _CMP_NLT_UQ), twice, _mm512_set1_epi32(1));
+  return _mm512_mask_add_epi32(cell, _mm512_cmp_ps_mask(v, point, _CMP_NLT_UQ), cell, _mm512_set1_epi32(1));
 }
 
-// Sixteen cells of a grid in registers: their points, and the slope, x and z
-// of both sides of each.
+// 32 cells of a grid in registers: their points, and the slope, x and z of
+// their segments.
 struct GridRun {
   uint32_t base;
-  __m512 point;
-  Floats32 slope, x, z;
+  Floats32 point, slope, x, z;
 
   K7HLP_AVX512 void Load(const GridLookup& g, uint32_t from) {
     base = from;
-    point = _mm512_loadu_ps(g.point + from);
-    slope.Load(g.slope + 2 * size_t{from});
-    x.Load(g.x + 2 * size_t{from});
-    z.Load(g.z + 2 * size_t{from});
+    point.Load(g.point + from);
+    slope.Load(g.slope + from);
+    x.Load(g.x + from);
+    z.Load(g.z + from);
   }
   K7HLP_AVX512 __m512 Positions(__m512 v, __m512i rel) const {
-    const __m512i j = SegmentIndex(v, rel, _mm512_permutexvar_ps(rel, point));
+    const __m512i j = SegmentIndex(v, rel, point.At(rel));
     return Interpolate(v, slope.At(j), x.At(j), z.At(j));
   }
 };
@@ -112,7 +111,7 @@ K7HLP_AVX512 inline __m512 GatheredGridPositions(__m512 v, __m512i cell, const G
 K7HLP_AVX512 __m512 OtherGridPositions(__m512 positions, __m512 v, __m512i cell, __mmask16 held, const GridLookup& g) {
   const __mmask16 left = static_cast<__mmask16>(~held);
   GridRun second;
-  second.Load(g, RestStart(cell, left, g.cells, kCellRun));
+  second.Load(g, RestStart(cell, left, g.cells));
   const __m512i rel = InRun(cell, second.base);
   const __mmask16 inSecond = Held(rel, kCellRun) & left;
   positions = _mm512_mask_mov_ps(positions, inSecond, second.Positions(v, rel));
@@ -158,7 +157,7 @@ K7HLP_AVX512 __m512 OtherCounterPositions(__m512 positions, __m512 offset, __m51
                                           const CounterEntry* table, const CounterColumns& c) {
   const __mmask16 left = static_cast<__mmask16>(~held);
   CounterRun second;
-  second.Load(c, RestStart(h, left, static_cast<uint32_t>(c.step.size()), kEntryRun));
+  second.Load(c, RestStart(h, left, static_cast<uint32_t>(c.step.size())));
   const __m512i rel = InRun(h, second.base);
   const __mmask16 inSecond = Held(rel, kEntryRun) & left;
   positions = _mm512_mask_mov_ps(positions, inSecond, second.Positions(offset, rel));

@@ -56,29 +56,29 @@ bool TableGrid::Place(const std::vector<zTagItem>& table, uint32_t cells) {
 // A value in a cell is at or above every point of earlier cells and below
 // every point of later ones (the cell index never decreases with the value),
 // so the point count std::upper_bound would give is the count of earlier
-// points, plus one at or above the cell's own point. That count is then
-// clamped as the search path clamps it: values beyond the table follow its
-// first or second-to-last segment.
+// points, plus one at or above the cell's own point: the next cell's count.
+// Each cell keeps the segment of its own count, clamped as the search path
+// clamps it (values beyond the table follow its first or second-to-last
+// segment).
 void TableGrid::Fill(const std::vector<zTagItem>& table, const std::vector<float>& slopes) {
-  cells_ = std::max(static_cast<uint32_t>(lastCell_) + 1, kGridStretch);
-  data_.reset(new float[7 * size_t{cells_}]);
+  // One cell more than used: values at or above the last point take its segment.
+  cells_ = std::max(static_cast<uint32_t>(lastCell_) + 2, kGridStretch);
+  data_.reset(new float[4 * size_t{cells_}]);
   float* point = data_.get();
   float* slope = point + cells_;
-  float* x = slope + 2 * cells_;
-  float* z = x + 2 * cells_;
+  float* x = slope + cells_;
+  float* z = x + cells_;
   const size_t n = table.size();
   size_t below = 0;  // points in earlier cells; n in the cells past the last one
   for (size_t cell = 0; cell < cells_; ++cell) {
     const bool holdsPoint = below < n && cellOf_[below] == cell;
     point[cell] = holdsPoint ? table[below].x : std::numeric_limits<float>::infinity();
-    for (size_t side = 0; side < 2; ++side) {
-      size_t k = below + (side == 1 && holdsPoint);
-      if (k == 0) k = 1;
-      if (k == n) k = n - 2;
-      slope[2 * cell + side] = slopes[k];
-      x[2 * cell + side] = table[k].x;
-      z[2 * cell + side] = table[k].z;
-    }
+    size_t k = below;
+    if (k == 0) k = 1;
+    if (k == n) k = n - 2;
+    slope[cell] = slopes[k];
+    x[cell] = table[k].x;
+    z[cell] = table[k].z;
     below += holdsPoint;
   }
   cellOf_.clear();
@@ -86,7 +86,7 @@ void TableGrid::Fill(const std::vector<zTagItem>& table, const std::vector<float
 
 void TableGrid::FillSegments() {
   const GridLookup g = Lookup();
-  segment_.resize(2 * size_t{cells_});
+  segment_.resize(cells_);
   for (size_t j = 0; j < segment_.size(); ++j) segment_[j] = {g.slope[j], g.x[j], g.z[j], 0.0f};
 }
 
@@ -94,7 +94,7 @@ GridLookup TableGrid::Lookup() const {
   const float* point = data_.get();
   const size_t cells = cells_;
   return {first_,          perCell_,          lastCell_,         cells_,
-          point,           point + cells,     point + 3 * cells, point + 5 * cells,
+          point,           point + cells,     point + 2 * cells, point + 3 * cells,
           segment_.empty() ? nullptr : segment_.data()};
 }
 

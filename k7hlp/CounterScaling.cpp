@@ -4,7 +4,6 @@
 #include <utility>
 #include <vector>
 
-#include "CpuFeatures.h"
 #include "ImageChecks.h"
 #include "LastError.h"
 #include "Record.h"
@@ -85,7 +84,7 @@ int ScaleByCounter(const K7Hlp_Data& in, K7Hlp_Data& out, uint32_t countScale, F
 
   const size_t pixels = PixelCount(in);
   std::unique_ptr<float[]> positions = Uncleared(pixels, reuse);
-  if (!PositionsFromCounter(FloatSamples(in), pixels, Entries(table).data(), n, positions.get(), HasAvx2()))
+  if (!PositionsFromCounter(FloatSamples(in), pixels, Entries(table).data(), n, positions.get(), BestScalingKernel()))
     return Fail(kOutsideCounter, "K7Hlp_scaleSurface:: surface value outside the counter table...");
   AdoptFloatSamples(out, in.dim[0], in.dim[1], in.dim[2], in.dim[3], std::move(positions), pixels);
   return kOk;

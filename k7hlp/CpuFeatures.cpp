@@ -14,4 +14,16 @@ bool HasAvx2() {
 #endif
 }
 
+bool HasAvx512() {
+#if K7HLP_HAVE_AVX2_KERNELS
+  static const bool avx512 = [] {
+    __builtin_cpu_init();
+    return HasAvx2() && __builtin_cpu_supports("avx512f") != 0;
+  }();
+  return avx512;
+#else
+  return false;
+#endif
+}
+
 }  // namespace k7hlp

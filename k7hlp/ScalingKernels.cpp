@@ -26,8 +26,8 @@ inline float CounterPosition(float m, const CounterEntry* table, float last) {
 
 inline float GridPosition(float c, const GridLookup& g) {
   const uint32_t cell = GridCell(c, g.first, g.perCell, g.lastCell);
-  const GridSegment& s = g.segment[2 * cell + !(c < g.point[cell])];
-  return s.slope * (c - s.x) + s.z;
+  const uint32_t j = cell + !(c < g.point[cell]);
+  return g.slope[j] * (c - g.x[j]) + g.z[j];
 }
 
 #if defined(__SSE2__)
@@ -91,7 +91,7 @@ void GridCells(const float* c, const GridLookup& g, int32_t* cell) {
   }
 }
 
-// 2 * cell + 1, less one where the value lies below the cell's point.
+// The cell, plus one unless the value lies below the cell's point.
 void SegmentIndices(const float* c, const int32_t* cell, const float* point, int32_t* j) {
   const __m128i one = _mm_set1_epi32(1);
   for (size_t i = 0; i < kScalingBlock; i += 4) {
@@ -99,8 +99,7 @@ void SegmentIndices(const float* c, const int32_t* cell, const float* point, int
     const int32_t* k = cell + i;
     const __m128 points = _mm_set_ps(point[k[3]], point[k[2]], point[k[1]], point[k[0]]);
     const __m128 below = _mm_cmplt_ps(_mm_loadu_ps(c + i), points);
-    const __m128i twice = _mm_add_epi32(cells, cells);
-    _mm_store_si128(reinterpret_cast<__m128i*>(j + i), _mm_add_epi32(_mm_add_epi32(twice, one), _mm_castps_si128(below)));
+    _mm_store_si128(reinterpret_cast<__m128i*>(j + i), _mm_add_epi32(_mm_add_epi32(cells, one), _mm_castps_si128(below)));
   }
 }
 
@@ -117,9 +116,11 @@ void GridPositions(const float* c, const int32_t* j, const GridSegment* segment,
   }
 }
 
-// A block of pixels in three passes: the cells, the segment indices (the
-// cells' points loaded one by one, compared as a vector), then four segments
-// at a time, loaded whole and transposed into slopes, x and z.
+// A block of pixels in three passes over small index arrays that stay in the
+// first-level cache, so that the out-of-order core overlaps the table loads of
+// many pixels: the cells, the segment indices (the cells' points loaded one by
+// one, compared as a vector), then four segments at a time, loaded whole and
+// transposed into slopes, x and z.
 size_t GridSse2(const float* surface, size_t pixels, const GridLookup& g, float* out) {
   alignas(16) int32_t cell[kScalingBlock], j[kScalingBlock];
   size_t i = 0;
@@ -134,15 +135,23 @@ size_t GridSse2(const float* surface, size_t pixels, const GridLookup& g, float*
 
 }  // namespace
 
+ScalingKernel BestScalingKernel() {
+  if (HasAvx512()) return ScalingKernel::kAvx512;
+  return HasAvx2() ? ScalingKernel::kAvx2 : ScalingKernel::kPortable;
+}
+
 bool PositionsFromCounter(const float* surface, size_t pixels, const CounterEntry* table, uint32_t frames, float* out,
-                          bool avx2) {
-  // The vector kernels take the whole blocks, the per-pixel form the rest.
+                          ScalingKernel kernel) {
+  // The vector kernels take whole vectors or blocks, the per-pixel form the rest.
   bool inside = true;
   size_t done = 0;
 #if K7HLP_HAVE_AVX2_KERNELS
-  if (avx2) done = detail::PositionsFromCounterAvx2(surface, pixels, table, frames, out, &inside);
+  if (kernel == ScalingKernel::kAvx512)
+    done = detail::PositionsFromCounterAvx512(surface, pixels, table, frames, out, &inside);
+  else if (kernel == ScalingKernel::kAvx2)
+    done = detail::PositionsFromCounterAvx2(surface, pixels, table, frames, out, &inside);
 #else
-  (void)avx2;
+  (void)kernel;
 #endif
 #if defined(__SSE2__)
   if (done == 0) done = CounterSse2(surface, pixels, table, frames, out, &inside);
@@ -157,15 +166,18 @@ bool PositionsFromCounter(const float* surface, size_t pixels, const CounterEntr
   return inside && outside == 0;
 }
 
-void PositionsFromGrid(const float* surface, size_t pixels, const GridLookup& grid, float* out, bool avx2) {
+void PositionsFromGrid(const float* surface, size_t pixels, const GridLookup& grid, float* out, ScalingKernel kernel) {
   size_t done = 0;
 #if K7HLP_HAVE_AVX2_KERNELS
-  if (avx2) done = detail::PositionsFromGridAvx2(surface, pixels, grid, out);
+  if (kernel == ScalingKernel::kAvx512)
+    done = detail::PositionsFromGridAvx512(surface, pixels, grid, out);
+  else if (kernel == ScalingKernel::kAvx2)
+    done = detail::PositionsFromGridAvx2(surface, pixels, grid, out);
 #else
-  (void)avx2;
+  (void)kernel;
 #endif
 #if defined(__SSE2__)
-  if (done == 0) done = GridSse2(surface, pixels, grid, out);
+  if (done == 0 && grid.segment) done = GridSse2(surface, pixels, grid, out);
 #endif
   for (size_t i = done; i < pixels; ++i) out[i] = GridPosition(surface[i], grid);
 }

@@ -1,16 +1,23 @@
 // Per-pixel loops of the two scalings. Each pixel needs one or two entries of
-// a small table at a computed index; on this class of processor gathers cost
-// more than single loads, so the kernels compute the indices of a group of
-// pixels with vector operations and load the entries one by one. The AVX2
-// kernel and the portable one (SSE2, plain C++ elsewhere) compute every pixel
-// by the same float operations in the same order and agree bit for bit;
-// `avx2` picks the kernel (the caller asks HasAvx2(), tests run both).
+// a small table at a computed index. Surfaces are smooth, so the pixels of one
+// vector mostly index a short stretch of the table: the wide kernels load that
+// stretch whole and pick each lane's entry with a register permute, and take
+// the entries one by one only for a vector spread wider than a stretch. All
+// kernels compute every pixel by the same float operations in the same order
+// (no fused multiply-add) and agree bit for bit; `kernel` picks one (the
+// caller asks BestScalingKernel(), tests run every kernel this processor has).
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 
 namespace k7hlp {
+
+// Each includes the instructions of the ones before it.
+enum class ScalingKernel { kPortable, kAvx2, kAvx512 };
+
+// The widest kernel this processor runs; never changes.
+ScalingKernel BestScalingKernel();
 
 // At frame index h: the position, and the step up from frame h - 1 (0 at h = 0).
 // Side by side so that one 8-byte load fetches both.
@@ -23,10 +30,14 @@ struct CounterEntry {
 // value is NaN or outside [0, frames - 1]; `out` then holds unspecified
 // values, but no access left the table or the buffers.
 bool PositionsFromCounter(const float* surface, size_t pixels, const CounterEntry* table, uint32_t frames, float* out,
-                          bool avx2);
+                          ScalingKernel kernel);
 
-// One segment of a zTag table: slope, and x and z of its upper point. Four
-// floats, so that one 16-byte load fetches it.
+// Cells a grid holds at least, so that the wide kernels may load a stretch of
+// that many cells anywhere in it (the cells past the last one and the next are
+// never used).
+constexpr uint32_t kGridStretch = 32;
+
+// Slope, x and z of a segment, in four floats.
 struct GridSegment {
   float slope;
   float x;
@@ -36,13 +47,23 @@ struct GridSegment {
 
 // A zTag table laid out over an even grid of cells along x: at most one table
 // point per cell, so a value finds its segment with one comparison against
-// the point of its cell. `segment` holds, at 2 * cell + side, the segment a
-// value below (side 0) or at or above (side 1) that point uses.
+// the point of its cell. `slope`, `x` and `z` hold, per cell, the slope and
+// the upper point of the segment a value below the cell's point uses; a value
+// at or above it uses the next cell's (no point lies between the two), so
+// the segment of a value is at cell + side and a stretch of cells is one
+// contiguous run of each array.
 struct GridLookup {
   float first;     // x where cell 0 starts
   float perCell;   // cells per unit of x
   float lastCell;  // index of the last cell, as a float
+  uint32_t cells;  // cells held, at least kGridStretch
   const float* point;  // per cell; +inf where the cell holds none
+  const float* slope;
+  const float* x;
+  const float* z;
+  // The same segments whole, for the portable kernel (null when not laid
+  // out): without register permutes, one 16-byte load and a transpose fetch
+  // them faster than three single loads.
   const GridSegment* segment;
 };
 
@@ -55,17 +76,20 @@ inline uint32_t GridCell(float c, float first, float perCell, float lastCell) {
   return static_cast<uint32_t>(static_cast<int32_t>(f));  // f < 2^31: the grid is small
 }
 
-void PositionsFromGrid(const float* surface, size_t pixels, const GridLookup& grid, float* out, bool avx2);
+// The portable kernel goes pixel by pixel where `grid.segment` is null.
+void PositionsFromGrid(const float* surface, size_t pixels, const GridLookup& grid, float* out, ScalingKernel kernel);
 
 namespace detail {
-// The kernels work in blocks of pixels, one pass per step over small index
-// arrays that stay in the first-level cache: the out-of-order core then
-// overlaps the table loads of many pixels. They take whole blocks and return
-// how many pixels they did.
+// The kernels take whole vectors (the SSE2 ones whole blocks) and return how
+// many pixels they did; the counter kernels clear `inside` when a value lies
+// outside the table.
 constexpr size_t kScalingBlock = 256;
 size_t PositionsFromCounterAvx2(const float* surface, size_t pixels, const CounterEntry* table, uint32_t frames,
                                 float* out, bool* inside);
 size_t PositionsFromGridAvx2(const float* surface, size_t pixels, const GridLookup& grid, float* out);
+size_t PositionsFromCounterAvx512(const float* surface, size_t pixels, const CounterEntry* table, uint32_t frames,
+                                  float* out, bool* inside);
+size_t PositionsFromGridAvx512(const float* surface, size_t pixels, const GridLookup& grid, float* out);
 }  // namespace detail
 
 }  // namespace k7hlp

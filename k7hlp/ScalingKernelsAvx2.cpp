@@ -7,6 +7,8 @@
 #if K7HLP_HAVE_AVX2_KERNELS
 #include <immintrin.h>
 
+#include <algorithm>
+
 namespace k7hlp {
 namespace detail {
 namespace {
@@ -45,51 +47,81 @@ K7HLP_AVX2 void CounterPositions(const int32_t* h, const float* offset, const Co
   }
 }
 
-K7HLP_AVX2 void GridCells(const float* c, const GridLookup& g, int32_t* cell) {
-  const __m256 zero = _mm256_setzero_ps();
-  const __m256 first = _mm256_set1_ps(g.first);
-  const __m256 perCell = _mm256_set1_ps(g.perCell);
-  const __m256 lastCell = _mm256_set1_ps(g.lastCell);
-  for (size_t i = 0; i < kScalingBlock; i += 8) {
-    const __m256 f = _mm256_mul_ps(_mm256_sub_ps(_mm256_loadu_ps(c + i), first), perCell);
-    const __m256i cells = _mm256_cvttps_epi32(_mm256_min_ps(_mm256_max_ps(f, zero), lastCell));
-    _mm256_store_si256(reinterpret_cast<__m256i*>(cell + i), cells);
-  }
+// The cells of eight values, by the operations of GridCell.
+K7HLP_AVX2 inline __m256i GridCells(__m256 v, const GridLookup& g) {
+  const __m256 f = _mm256_mul_ps(_mm256_sub_ps(v, _mm256_set1_ps(g.first)), _mm256_set1_ps(g.perCell));
+  // max and min return their second operand for NaN, as GridCell's conditions do.
+  return _mm256_cvttps_epi32(_mm256_min_ps(_mm256_max_ps(f, _mm256_setzero_ps()), _mm256_set1_ps(g.lastCell)));
 }
 
-// 2 * cell + 1, less one where the value lies below the cell's point.
-K7HLP_AVX2 void SegmentIndices(const float* c, const int32_t* cell, const float* point, int32_t* j) {
-  const __m256i one = _mm256_set1_epi32(1);
-  for (size_t i = 0; i < kScalingBlock; i += 8) {
-    const __m256i cells = _mm256_load_si256(reinterpret_cast<const __m256i*>(cell + i));
-    const int32_t* k = cell + i;
-    const __m256 points = _mm256_set_ps(point[k[7]], point[k[6]], point[k[5]], point[k[4]], point[k[3]], point[k[2]],
-                                        point[k[1]], point[k[0]]);
-    const __m256 below = _mm256_cmp_ps(_mm256_loadu_ps(c + i), points, _CMP_LT_OQ);
-    const __m256i twice = _mm256_add_epi32(cells, cells);
-    _mm256_store_si256(reinterpret_cast<__m256i*>(j + i),
-                       _mm256_add_epi32(_mm256_add_epi32(twice, one), _mm256_castps_si256(below)));
+// Eight cells of a grid in registers, as the AVX-512 kernel keeps 31: their
+// points, and the slope, x and z of their segments and the next cell's (two
+// registers apiece). A smooth surface stays within them for a few vectors.
+constexpr uint32_t kCellRun = 8;
+
+// Entry j (0 to 15) of a pair of registers per lane: a permute within each,
+// and bit 3 of j chooses.
+struct Floats16 {
+  __m256 low, high;
+  K7HLP_AVX2 void Load(const float* from) {
+    low = _mm256_loadu_ps(from);
+    high = _mm256_loadu_ps(from + 8);
   }
+  K7HLP_AVX2 __m256 At(__m256i j, __m256 highHalf) const {
+    return _mm256_blendv_ps(_mm256_permutevar8x32_ps(low, j), _mm256_permutevar8x32_ps(high, j), highHalf);
+  }
+};
+
+K7HLP_AVX2 inline __m256 Interpolate(__m256 v, __m256 slope, __m256 x, __m256 z) {
+  return _mm256_add_ps(_mm256_mul_ps(slope, _mm256_sub_ps(v, x)), z);
 }
 
-// Segments k and k + 4 as the two halves of one register.
-K7HLP_AVX2 inline __m256 SegmentPair(const GridSegment* segment, const int32_t* j, size_t k) {
-  return _mm256_set_m128(_mm_loadu_ps(&segment[j[k + 4]].slope), _mm_loadu_ps(&segment[j[k]].slope));
+// The cell, plus one unless the value lies below the cell's point (cell and
+// point counted from the same place).
+K7HLP_AVX2 inline __m256i SegmentIndex(__m256 v, __m256i cell, __m256 point) {
+  const __m256i below = _mm256_castps_si256(_mm256_cmp_ps(v, point, _CMP_LT_OQ));
+  return _mm256_add_epi32(_mm256_add_epi32(cell, _mm256_set1_epi32(1)), below);
 }
 
-K7HLP_AVX2 void GridPositions(const float* c, const int32_t* j, const GridSegment* segment, float* out) {
-  for (size_t i = 0; i < kScalingBlock; i += 8) {
-    // A 4 x 4 transpose in each half: pixels 0-3 in the low halves, 4-7 in the high ones.
-    const __m256 r0 = SegmentPair(segment, j + i, 0), r1 = SegmentPair(segment, j + i, 1);
-    const __m256 r2 = SegmentPair(segment, j + i, 2), r3 = SegmentPair(segment, j + i, 3);
-    const __m256 t0 = _mm256_unpacklo_ps(r0, r1), t1 = _mm256_unpackhi_ps(r0, r1);
-    const __m256 t2 = _mm256_unpacklo_ps(r2, r3), t3 = _mm256_unpackhi_ps(r2, r3);
-    const __m256 slope = _mm256_shuffle_ps(t0, t2, _MM_SHUFFLE(1, 0, 1, 0));
-    const __m256 x = _mm256_shuffle_ps(t0, t2, _MM_SHUFFLE(3, 2, 3, 2));
-    const __m256 z = _mm256_shuffle_ps(t1, t3, _MM_SHUFFLE(1, 0, 1, 0));
-    const __m256 v = _mm256_loadu_ps(c + i);
-    _mm256_storeu_ps(out + i, _mm256_add_ps(_mm256_mul_ps(slope, _mm256_sub_ps(v, x)), z));
+struct GridRun {
+  uint32_t base;
+  __m256 point;
+  Floats16 slope, x, z;
+
+  K7HLP_AVX2 void Load(const GridLookup& g, uint32_t from) {
+    base = from;
+    point = _mm256_loadu_ps(g.point + from);
+    slope.Load(g.slope + from);
+    x.Load(g.x + from);
+    z.Load(g.z + from);
   }
+  // The cells less the run's start; 0 to 7 in every lane when the run holds them.
+  K7HLP_AVX2 __m256i InRun(__m256i cell) const {
+    return _mm256_sub_epi32(cell, _mm256_set1_epi32(static_cast<int32_t>(base)));
+  }
+  K7HLP_AVX2 static bool Holds(__m256i rel) { return _mm256_testz_si256(rel, _mm256_set1_epi32(~int32_t{7})); }
+  K7HLP_AVX2 __m256 Positions(__m256 v, __m256i rel) const {
+    const __m256i j = SegmentIndex(v, rel, _mm256_permutevar8x32_ps(point, rel));
+    const __m256 highHalf = _mm256_castsi256_ps(_mm256_slli_epi32(j, 28));
+    return Interpolate(v, slope.At(j, highHalf), x.At(j, highHalf), z.At(j, highHalf));
+  }
+};
+
+// Where a run should start so that it serves the vectors that follow as well
+// (see RunStart of the AVX-512 kernels).
+K7HLP_AVX2 inline uint32_t RunStart(__m256i cell, uint32_t cells) {
+  constexpr int32_t kSpare = 2;
+  const int32_t first = _mm256_cvtsi256_si32(cell), last = _mm256_extract_epi32(cell, 7);
+  const bool falling = first > last && first - last < static_cast<int32_t>(kCellRun);
+  const int32_t start = falling ? first + kSpare - static_cast<int32_t>(kCellRun - 1) : std::min(first, last) - kSpare;
+  return std::min(static_cast<uint32_t>(std::max(start, 0)), cells - 16);  // 16 floats loaded
+}
+
+// Eight values spread wider than a run: every entry gathered on its own.
+K7HLP_AVX2 inline __m256 GatheredPositions(__m256 v, __m256i cell, const GridLookup& g) {
+  const __m256i j = SegmentIndex(v, cell, _mm256_i32gather_ps(g.point, cell, 4));
+  return Interpolate(v, _mm256_i32gather_ps(g.slope, j, 4), _mm256_i32gather_ps(g.x, j, 4),
+                     _mm256_i32gather_ps(g.z, j, 4));
 }
 
 }  // namespace
@@ -109,12 +141,19 @@ K7HLP_AVX2 size_t PositionsFromCounterAvx2(const float* surface, size_t pixels, 
 }
 
 K7HLP_AVX2 size_t PositionsFromGridAvx2(const float* surface, size_t pixels, const GridLookup& grid, float* out) {
-  alignas(32) int32_t cell[kScalingBlock], j[kScalingBlock];
+  const GridLookup g = grid;  // in registers: the output stores cannot change a copy
+  GridRun run;
+  run.Load(g, 0);
   size_t i = 0;
-  for (; i + kScalingBlock <= pixels; i += kScalingBlock) {
-    GridCells(surface + i, grid, cell);
-    SegmentIndices(surface + i, cell, grid.point, j);
-    GridPositions(surface + i, j, grid.segment, out + i);
+  for (; i + 8 <= pixels; i += 8) {
+    const __m256 v = _mm256_loadu_ps(surface + i);
+    const __m256i cell = GridCells(v, g);
+    __m256i rel = run.InRun(cell);
+    if (!GridRun::Holds(rel)) {
+      run.Load(g, RunStart(cell, g.cells));
+      rel = run.InRun(cell);
+    }
+    _mm256_storeu_ps(out + i, GridRun::Holds(rel) ? run.Positions(v, rel) : GatheredPositions(v, cell, g));
   }
   return i;
 }

@@ -9,8 +9,10 @@ namespace {
 
 // Cells per table point tried first, and the bounds of the search for a grid
 // fine enough: beyond them the grid outgrows the first-level caches, and its
-// setup on every call would eat what it saves.
-constexpr uint32_t kFirstCellsPerPoint = 2;
+// setup on every call would eat what it saves. The coarsest grid comes first:
+// the wider a cell, the more pixels of a smooth surface one run of cells in
+// registers serves in the wide kernels.
+constexpr uint32_t kFirstCellsPerPoint = 1;
 constexpr uint32_t kMaxCellsPerPoint = 64;
 constexpr uint32_t kMaxCells = 1u << 14;
 
@@ -22,7 +24,7 @@ bool StrictlyIncreasing(const std::vector<zTagItem>& t) {
 
 }  // namespace
 
-TableGrid::TableGrid(const std::vector<zTagItem>& table, const std::vector<float>& slopes) {
+TableGrid::TableGrid(const std::vector<zTagItem>& table, const std::vector<float>& slopes, ScalingKernel kernel) {
   if (table.size() < 3 || slopes.size() != table.size() || !StrictlyIncreasing(table)) return;
   const float range = table.back().x - table.front().x;
   if (!std::isfinite(range)) return;
@@ -30,6 +32,7 @@ TableGrid::TableGrid(const std::vector<zTagItem>& table, const std::vector<float
   for (size_t cells = kFirstCellsPerPoint * table.size(); cells <= limit; cells *= 2)
     if (Place(table, static_cast<uint32_t>(cells))) {
       Fill(table, slopes);
+      if (kernel == ScalingKernel::kPortable) FillSegments();
       return;
     }
 }
@@ -53,31 +56,46 @@ bool TableGrid::Place(const std::vector<zTagItem>& table, uint32_t cells) {
 // A value in a cell is at or above every point of earlier cells and below
 // every point of later ones (the cell index never decreases with the value),
 // so the point count std::upper_bound would give is the count of earlier
-// points, plus one at or above the cell's own point. That count is then
-// clamped as the search path clamps it: values beyond the table follow its
-// first or second-to-last segment.
+// points, plus one at or above the cell's own point: the next cell's count.
+// Each cell keeps the segment of its own count, clamped as the search path
+// clamps it (values beyond the table follow its first or second-to-last
+// segment).
 void TableGrid::Fill(const std::vector<zTagItem>& table, const std::vector<float>& slopes) {
-  const size_t cells = static_cast<size_t>(lastCell_) + 1;
-  point_.assign(cells, std::numeric_limits<float>::infinity());
-  segment_.resize(2 * cells);
+  // One cell more than used: values at or above the last point take its segment.
+  cells_ = std::max(static_cast<uint32_t>(lastCell_) + 2, kGridStretch);
+  data_.reset(new float[4 * size_t{cells_}]);
+  float* point = data_.get();
+  float* slope = point + cells_;
+  float* x = slope + cells_;
+  float* z = x + cells_;
   const size_t n = table.size();
-  size_t below = 0;  // points in earlier cells
-  for (size_t cell = 0; cell < cells; ++cell) {
+  size_t below = 0;  // points in earlier cells; n in the cells past the last one
+  for (size_t cell = 0; cell < cells_; ++cell) {
     const bool holdsPoint = below < n && cellOf_[below] == cell;
-    if (holdsPoint) point_[cell] = table[below].x;
-    for (size_t side = 0; side < 2; ++side) {
-      size_t k = below + (side == 1 && holdsPoint);
-      if (k == 0) k = 1;
-      if (k == n) k = n - 2;
-      segment_[2 * cell + side] = {slopes[k], table[k].x, table[k].z, 0.0f};
-    }
+    point[cell] = holdsPoint ? table[below].x : std::numeric_limits<float>::infinity();
+    size_t k = below;
+    if (k == 0) k = 1;
+    if (k == n) k = n - 2;
+    slope[cell] = slopes[k];
+    x[cell] = table[k].x;
+    z[cell] = table[k].z;
     below += holdsPoint;
   }
   cellOf_.clear();
 }
 
+void TableGrid::FillSegments() {
+  const GridLookup g = Lookup();
+  segment_.resize(cells_);
+  for (size_t j = 0; j < segment_.size(); ++j) segment_[j] = {g.slope[j], g.x[j], g.z[j], 0.0f};
+}
+
 GridLookup TableGrid::Lookup() const {
-  return {first_, perCell_, lastCell_, point_.data(), segment_.data()};
+  const float* point = data_.get();
+  const size_t cells = cells_;
+  return {first_,          perCell_,          lastCell_,         cells_,
+          point,           point + cells,     point + 2 * cells, point + 3 * cells,
+          segment_.empty() ? nullptr : segment_.data()};
 }
 
 }  // namespace k7hlp

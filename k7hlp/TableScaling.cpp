@@ -7,7 +7,6 @@
 #include <utility>
 #include <vector>
 
-#include "CpuFeatures.h"
 #include "ImageChecks.h"
 #include "LastError.h"
 #include "Record.h"
@@ -132,12 +131,13 @@ int ScaleByTable(const K7Hlp_Data& in, K7Hlp_Data& out, const std::vector<zTagIt
   std::unique_ptr<float[]> scaled = Uncleared(pixels, reuse);
   const Segments segments(frames);
   // Strictly increasing tables have no segment without width: the grid needs no failure path.
-  const TableGrid grid(frames, segments.Slopes());
+  const ScalingKernel kernel = BestScalingKernel();
+  const TableGrid grid(frames, segments.Slopes(), kernel);
   const double t2 = Milliseconds();
 
   const float* surface = FloatSamples(in);
   if (grid.Ready())
-    PositionsFromGrid(surface, pixels, grid.Lookup(), scaled.get(), HasAvx2());
+    PositionsFromGrid(surface, pixels, grid.Lookup(), scaled.get(), kernel);
   else if (!ScaleBySearch(surface, pixels, frames, segments, scaled.get()))
     return kEqualTableX;
   AdoptFloatSamples(out, in.dim[0], in.dim[1], in.dim[2], in.dim[3], std::move(scaled), pixels);

@@ -34,6 +34,14 @@ namespace {
 constexpr float kNaN = std::numeric_limits<float>::quiet_NaN();
 constexpr float kInf = std::numeric_limits<float>::infinity();
 
+// The scaling kernels this processor runs, the portable one first.
+std::vector<k7hlp::ScalingKernel> ScalingKernels() {
+  std::vector<k7hlp::ScalingKernel> kernels;
+  for (int k = 0; k <= static_cast<int>(k7hlp::BestScalingKernel()); ++k)
+    kernels.push_back(static_cast<k7hlp::ScalingKernel>(k));
+  return kernels;
+}
+
 bool Same(float a, float b) { return a == b || (std::isnan(a) && std::isnan(b)); }
 
 ::testing::AssertionResult SameImage(const std::vector<float>& got, const std::vector<float>& expected) {
@@ -487,16 +495,16 @@ TEST(OptimisedEquivalenceTest, CounterKernelsInterpolateAndRejectOutsideValuesAt
       surface[0] = n > 1 ? last : -0.0f;
       surface[n / 2] = 0.0f;
       const std::vector<float> expected = ReferenceCounterPositions(surface, centres);
-      for (bool avx2 : {false, true}) {
-        SCOPED_TRACE(testing::Message() << "direction " << direction << " n " << n << " avx2 " << avx2);
+      for (k7hlp::ScalingKernel kernel : ScalingKernels()) {
+        SCOPED_TRACE(testing::Message() << "direction " << direction << " n " << n << " kernel " << int(kernel));
         std::vector<float> got(n);
-        ASSERT_TRUE(k7hlp::PositionsFromCounter(surface.data(), n, table.data(), frames, got.data(), avx2));
+        ASSERT_TRUE(k7hlp::PositionsFromCounter(surface.data(), n, table.data(), frames, got.data(), kernel));
         EXPECT_EQ(std::memcmp(got.data(), expected.data(), n * sizeof(float)), 0);
         for (size_t at : {size_t{0}, n / 2, n - n / 200 - 1, n - 1}) {
           for (float bad : outside) {
             std::vector<float> wrong = surface;
             wrong[at] = bad;
-            EXPECT_FALSE(k7hlp::PositionsFromCounter(wrong.data(), n, table.data(), frames, got.data(), avx2))
+            EXPECT_FALSE(k7hlp::PositionsFromCounter(wrong.data(), n, table.data(), frames, got.data(), kernel))
                 << bad << " at " << at;
           }
         }
@@ -508,17 +516,18 @@ TEST(OptimisedEquivalenceTest, CounterKernelsInterpolateAndRejectOutsideValuesAt
 namespace {
 
 // The grid of the table (x in frames, as the library converts it), and when it
-// takes the table, the image of both grid kernels.
+// takes the table, the image of every grid kernel this processor runs.
 bool GridTakes(std::vector<k7hlp::zTagItem> t, float frmDur, const std::vector<float>& surface,
-               std::vector<float> (&images)[2]) {
+               std::vector<std::vector<float>>* images) {
   for (auto& item : t) item.x = item.x / (frmDur / 70000);
   std::vector<float> slopes(t.size());
   for (size_t k = 1; k < t.size(); ++k) slopes[k] = (t[k].z - t[k - 1].z) / (t[k].x - t[k - 1].x);
-  const k7hlp::TableGrid grid(t, slopes);
+  const k7hlp::TableGrid grid(t, slopes, k7hlp::ScalingKernel::kPortable);  // the layouts of every kernel
   if (!grid.Ready()) return false;
-  for (bool avx2 : {false, true}) {
-    images[avx2].resize(surface.size());
-    k7hlp::PositionsFromGrid(surface.data(), surface.size(), grid.Lookup(), images[avx2].data(), avx2);
+  images->clear();
+  for (k7hlp::ScalingKernel kernel : ScalingKernels()) {
+    images->emplace_back(surface.size());
+    k7hlp::PositionsFromGrid(surface.data(), surface.size(), grid.Lookup(), images->back().data(), kernel);
   }
   return true;
 }
@@ -570,8 +579,8 @@ TEST(OptimisedEquivalenceTest, TableScalingOnAndBesideEveryPointEqualsTheBinaryS
         handle.table.ParseLine(line);
       }
       const std::vector<float> surface = ValuesAroundThePoints(handle.table.Items(), 91000.0f, size_t{w} * h);
-      std::vector<float> kernelImages[2];
-      ASSERT_EQ(GridTakes(handle.table.Items(), 91000.0f, surface, kernelImages), gridTakes[t]);
+      std::vector<std::vector<float>> kernelImages;
+      ASSERT_EQ(GridTakes(handle.table.Items(), 91000.0f, surface, &kernelImages), gridTakes[t]);
       Record in;
       MakeSurface(in, w, h, surface);
       in.setFrmDur(91000);
@@ -585,9 +594,75 @@ TEST(OptimisedEquivalenceTest, TableScalingOnAndBesideEveryPointEqualsTheBinaryS
       if (previous) {
         EXPECT_EQ(out->data, previous) << "a block of the right size is written in place";
       }
-      if (gridTakes[t]) {
-        EXPECT_TRUE(SameImage(kernelImages[0], expected)) << "portable kernel";
-        EXPECT_TRUE(SameImage(kernelImages[1], expected)) << "AVX2 kernel";
+      for (size_t kernel = 0; kernel < kernelImages.size(); ++kernel) {
+        EXPECT_TRUE(SameImage(kernelImages[kernel], expected)) << "kernel " << kernel;
+      }
+    }
+  }
+}
+
+namespace {
+
+// Rows that rise or fall by `perPixel` from `start`, each row starting over
+// (so vectors cross row ends), with a step in the middle row and a few NaN
+// and infinities.
+std::vector<float> SmoothRows(size_t w, size_t h, float start, float perPixel) {
+  std::vector<float> v(w * h);
+  for (size_t y = 0; y < h; ++y)
+    for (size_t x = 0; x < w; ++x)
+      v[x + w * y] = start + perPixel * static_cast<float>(x) + 0.01f * static_cast<float>((x * 7 + y) % 5) +
+                     (y == h / 2 && x > w / 3 ? 9.5f : 0.0f);
+  for (size_t at : {size_t{17}, w + 40, w * h - 3}) v[at] = at % 2 ? kNaN : kInf;
+  v[2 * w + 1] = -kInf;
+  return v;
+}
+
+}  // namespace
+
+// Smooth surfaces keep the table indices of a vector close together, which the
+// wide kernels look up from registers; row ends, steps, steep rows and stray
+// NaN and infinities take their other paths. Every kernel against the binary
+// search and the floor and ceil interpolation, for tables of 3 to 512 points.
+TEST(OptimisedEquivalenceTest, ScalingKernelsFollowSmoothSurfacesAcrossRowEndsAndSteps) {
+  const size_t w = 283, h = 7;
+  const float perPixel[] = {0.004f, 0.25f, -0.3f, 3.0f};
+  std::mt19937 rng(11);
+  std::uniform_real_distribution<float> gap(0.2f, 1.8f);
+  std::vector<std::vector<k7hlp::zTagItem>> tables(4);
+  tables[0] = {{0.0f, 1.0f}, {2.5f, -3.0f}, {4.0f, 7.0f}};
+  for (int i = 0; i < 400; ++i) tables[1].push_back({static_cast<float>(i), i * 0.5f + (i % 3) * 0.01f});
+  for (auto* t : {&tables[2], &tables[3]}) {
+    float x = -20.0f;
+    for (size_t i = 0; i < (t == &tables[2] ? 150u : 512u); ++i) t->push_back({x += gap(rng), std::sin(x) * 40.0f});
+  }
+  for (size_t t = 0; t < tables.size(); ++t) {
+    const float lo = tables[t].front().x, hi = tables[t].back().x;
+    for (float step : perPixel) {
+      SCOPED_TRACE(testing::Message() << "table " << t << " per pixel " << step);
+      const std::vector<float> surface = SmoothRows(w, h, step > 0 ? lo - 2.0f : hi + 2.0f, step * (hi - lo) / 100);
+      std::vector<float> expected;
+      ASSERT_EQ(ReferenceTableScaling(surface, tables[t], 70000.0f, &expected), 0);
+      std::vector<std::vector<float>> images;
+      ASSERT_TRUE(GridTakes(tables[t], 70000.0f, surface, &images));
+      for (size_t kernel = 0; kernel < images.size(); ++kernel)
+        EXPECT_TRUE(SameImage(images[kernel], expected)) << "kernel " << kernel;
+    }
+  }
+  for (uint32_t frames : {5u, 300u}) {
+    std::vector<float> centres(frames);
+    for (uint32_t k = 0; k < frames; ++k) centres[k] = 1000.5f + 37.0f * k + (k % 7) * 1.25f;
+    std::vector<k7hlp::CounterEntry> table(frames);
+    for (uint32_t k = 0; k < frames; ++k) table[k] = {k ? centres[k] - centres[k - 1] : 0.0f, centres[k]};
+    for (float step : perPixel) {
+      SCOPED_TRACE(testing::Message() << frames << " frames, per pixel " << step);
+      std::vector<float> surface = SmoothRows(w, h, 0.0f, step * frames / 100);
+      const float last = static_cast<float>(frames - 1);
+      for (float& v : surface) v = std::isfinite(v) ? std::min(std::fmod(std::fabs(v), last + 0.5f), last) : last;
+      const std::vector<float> expected = ReferenceCounterPositions(surface, centres);
+      for (k7hlp::ScalingKernel kernel : ScalingKernels()) {
+        std::vector<float> got(surface.size());
+        ASSERT_TRUE(k7hlp::PositionsFromCounter(surface.data(), got.size(), table.data(), frames, got.data(), kernel));
+        EXPECT_TRUE(SameImage(got, expected)) << "kernel " << int(kernel);
       }
     }
   }

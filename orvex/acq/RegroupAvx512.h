@@ -9,7 +9,7 @@ namespace orvex {
 
 // The stacks RegroupGroupsAvx512 moves; the others stay with the AVX2 kernels.
 inline bool RegroupsOnAvx512(size_t elementBytes, uint32_t frames) {
-  return (elementBytes == 1 && frames >= 4) || (elementBytes == 2 && frames >= 2 && frames < 16);
+  return (elementBytes == 1 && frames >= 4) || (elementBytes == 2 && frames >= 2);
 }
 
 // As RegroupGroupsAvx2, for the stacks of RegroupsOnAvx512: moves the first

@@ -172,6 +172,42 @@ ORVEX_AVX512 void QuadSteps16(const uint8_t* src, uint8_t* dst, uint32_t frames,
     }
 }
 
+// 16-bit stacks of sixteen frames or more: blocks of eight frames, whose
+// 48 bytes of a group one 64-byte read takes (16 bytes into the next group for
+// the last block). A first round of permutes forms QuadSteps16's registers out
+// of each two groups: half the reads and no inserts, for the cost of
+// overlapping more frames in the last block, which smaller stacks feel.
+constexpr uint32_t kMinOctFrames16 = 16;
+
+template <int kFirstFrame>
+constexpr Pick kFourFramesOfTwoGroups16 = MakePick([](int o) {
+  const int group = o / 32, within = o % 32;
+  return within < 24 ? group * 64 + 6 * (kFirstFrame + within / 6) + within % 6 : 0;
+});
+
+ORVEX_AVX512 void OctSteps16(const uint8_t* src, uint8_t* dst, uint32_t frames, size_t frameBytes, size_t steps) {
+  const size_t groupBytes = 6 * size_t{frames};
+  const __m512i four0 = Load(kFourFramesOfTwoGroups16<0>), four1 = Load(kFourFramesOfTwoGroups16<4>);
+  const BlockPicks picks = LoadBlockPicks<kTwoFramesOf4Groups16<0>, kTwoFramesOf4Groups16<2>>();
+  for (size_t s = 0; s < steps; ++s, src += 16 * groupBytes, dst += 96)
+    for (uint32_t first = 0;; first = std::min(first + 8, frames - 8)) {
+      for (size_t half = 0; half < 2; ++half) {
+        const uint8_t* in = src + 8 * half * groupBytes + 6 * size_t{first};
+        __m512i fours[2][4];  // frames 0..3 and 4..7 of the block, two groups each
+        for (size_t j = 0; j < 4; ++j) {
+          const __m512i a = _mm512_loadu_si512(in + 2 * j * groupBytes);
+          const __m512i b = _mm512_loadu_si512(in + (2 * j + 1) * groupBytes);
+          fours[0][j] = _mm512_permutex2var_epi8(a, four0, b);
+          fours[1][j] = _mm512_permutex2var_epi8(a, four1, b);
+        }
+        for (size_t h = 0; h < 2; ++h)
+          Block4(picks, fours[h][0], fours[h][1], fours[h][2], fours[h][3],
+                 dst + (first + 4 * h) * frameBytes + 48 * half, frameBytes);
+      }
+      if (first + 8 == frames) break;
+    }
+}
+
 // 8-bit stacks of more than ten frames: steps of sixteen groups, blocks of
 // eight frames (the last may overlap the one before it). A first round of
 // permutes turns each four groups into two registers of four frames (12 bytes
@@ -220,10 +256,12 @@ size_t RegroupGroupsAvx512(size_t elementBytes, const uint8_t* src, uint8_t* dst
     PairedReadSteps8(src, dst, frames, frameBytes, pairedSteps);
     return 16 * pairedSteps;
   }
-  // The reads pass a step's last group by up to 8 bytes: one group must follow.
+  // The reads pass a step's last group by up to 16 bytes: one group must follow.
   const size_t steps = (count - 1) / 16;
   if (elementBytes == 1)
     OctSteps8(src, dst, frames, frameBytes, steps);
+  else if (frames >= kMinOctFrames16)
+    OctSteps16(src, dst, frames, frameBytes, steps);
   else if (frames >= 4)
     QuadSteps16(src, dst, frames, frameBytes, steps);
   else

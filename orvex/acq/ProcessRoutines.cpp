@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "acq/Avx2Kernels.h"
+#include "acq/Avx512Kernels.h"
 #include "acq/ParallelParts.h"
 #include "acq/RegroupKernel.h"
 #include "acq/UnalignedAccess.h"
@@ -30,7 +31,7 @@ bool RegroupFrames(const void* src, size_t srcBytes, void* dst, size_t dstBytes,
 
 namespace {
 
-// Groups a piece of a threaded regroup starts on: a multiple of the AVX2
+// Groups a piece of a threaded regroup starts on: a multiple of the wide
 // steps, so that only the piece's last few groups leave the wide kernels.
 constexpr size_t kRegroupPieceGroups = 16;
 
@@ -74,10 +75,12 @@ bool RegroupFrames(SimdLevel level, const void* src, size_t srcBytes, void* dst,
 
 namespace {
 
-// Copies whole vectors and the rest bytewise. A memcpy of a constant size of
+// Copies whole vectors and the rest bytewise (or, with AVX-512, in 64-byte
+// vectors the last of which overlaps). A memcpy of a constant size of
 // some hundred bytes compiles to `rep movsq`, whose start-up costs more than
 // the copy itself at this length.
 inline void CopyVectors(SimdLevel level, uint8_t* out, const uint8_t* in, size_t bytes) {
+  if (level == SimdLevel::kAvx512 && CopyVectorsAvx512(out, in, bytes) == bytes) return;
   size_t i = HasAvx2(level) ? CopyVectorsAvx2(out, in, bytes) : 0;
 #if defined(__SSE2__)
   for (; i + 16 <= bytes; i += 16)
@@ -125,8 +128,6 @@ bool WidenCentreCross(SimdLevel level, const void* src, size_t srcBytes, void* d
 
 namespace {
 
-constexpr uint32_t kWindowRows = 292;
-constexpr uint32_t kWindowColumns = 280;
 constexpr uint32_t kPositionStep = 32;
 
 uint32_t WindowWidth(uint32_t halfWindow) { return 2 * std::min<uint32_t>(halfWindow, 10) + 1; }
@@ -236,6 +237,11 @@ bool ExpandWindow(SimdLevel level, const void* src, size_t srcBytes, void* dst, 
   const auto* in = static_cast<const uint8_t*>(src);
   auto* out = static_cast<uint8_t*>(dst);
   RunInParts(threads, kWindowRows, 1, [=](size_t first, size_t end) {
+    if (w == 1 && level == SimdLevel::kAvx512) {
+      const size_t rowBytes = size_t{kWindowColumns} * 6;
+      first += ExpandSingleSampleRowsAvx512(in + first * rowBytes, out + first * rowBytes, end - first);
+      if (first == end) return;
+    }
     if (w == 1) ExpandRows<1>(level, in, out, w, back, first, end);
     else ExpandRows<0>(level, in, out, w, back, first, end);
   });
@@ -262,7 +268,8 @@ void AddSurfaceOffsets(void* data, const void* offsets, size_t words) {
 void AddSurfaceOffsets(SimdLevel level, void* data, const void* offsets, size_t words) {
   auto* d = static_cast<uint8_t*>(data);
   const auto* o = static_cast<const uint8_t*>(offsets);
-  size_t i = HasAvx2(level) ? AddSurfaceOffsetsAvx2(d, o, words) : 0;
+  size_t i = level == SimdLevel::kAvx512 ? AddSurfaceOffsetsAvx512(d, o, words) : 0;
+  if (HasAvx2(level)) i += AddSurfaceOffsetsAvx2(d + 2 * i, o + 2 * i, words - i);
 #if defined(__SSE2__)
   // Eight words at a time: a saturating add, kept only in the odd lanes whose
   // word is non-zero.

@@ -59,6 +59,10 @@ bool WidenCentreCross(const void* src, size_t srcBytes, void* dst, size_t dstByt
 
 // Window data: compact (start word per pixel, two words per sample) into three
 // u16 per sample (position, amplitude word, phase word). halfWindow is H (<= 10).
+// A row holds two pixels at each edge and groups of three in between; each
+// group is its start words, then per sample the words of its pixels.
+constexpr uint32_t kWindowRows = 292;
+constexpr uint32_t kWindowColumns = 280;
 uint64_t CompactWindowBytes(uint32_t halfWindow);
 uint64_t ExpandedWindowBytes(uint32_t halfWindow);
 bool ExpandWindow(const void* src, size_t srcBytes, void* dst, size_t dstBytes, uint32_t halfWindow);

@@ -1,5 +1,7 @@
 #include "acq/RegroupAvx2.h"
 
+#include "acq/RegroupBands.h"
+
 #if defined(__x86_64__) && defined(__GNUC__)
 #include <immintrin.h>
 
@@ -225,27 +227,11 @@ ORVEX_AVX2 void TransposedSteps16(const uint8_t* src, uint8_t* dst, uint32_t fra
   }
 }
 
-// 32-bit elements: each frame of a step receives 96 bytes, one destination
-// stream per frame. Stacks of a few dozen frames (and sources larger than the
-// cache) wait on the stores fetching their lines from that many streams, and
-// do better in two bands of frames over a run of groups whose source (about
-// kBandSourceBytes) the second band reads again from the cache. With more
-// frames the repeated reads cost more than the fewer streams save, and the 8-
-// and 16-bit kernels, which spend more work per byte, lose by bands too.
-constexpr uint32_t kBandFrames = 16;
-constexpr size_t kBandSourceBytes = size_t{3} << 19;
-
 ORVEX_AVX2 void StepsInBands(const uint8_t* src, uint8_t* dst, uint32_t frames, size_t frameBytes, size_t steps) {
   const size_t groupBytes = 12 * size_t{frames};
-  const size_t stepBytes = 8 * groupBytes;
-  const size_t runSteps = std::max<size_t>(1, kBandSourceBytes / stepBytes);
-  for (size_t first = 0; first < steps; first += runSteps) {
-    const size_t run = std::min(runSteps, steps - first);
-    const uint8_t* in = src + first * stepBytes;
-    uint8_t* out = dst + first * 96;
-    Steps<4>(in, out, groupBytes, kBandFrames, frameBytes, run);
-    Steps<4>(in + 12 * kBandFrames, out + kBandFrames * frameBytes, groupBytes, frames - kBandFrames, frameBytes, run);
-  }
+  RunInBands(src, dst, frames, 8, steps, [=](const uint8_t* in, uint8_t* out, uint32_t first, uint32_t count, size_t run) {
+    Steps<4>(in + 12 * first, out + first * frameBytes, groupBytes, count, frameBytes, run);
+  });
 }
 
 }  // namespace
@@ -267,7 +253,7 @@ size_t RegroupGroupsAvx2(size_t elementBytes, const uint8_t* src, uint8_t* dst, 
   if (count == 0) return 0;
   const size_t stepGroups = 8 * 4 / elementBytes;
   const size_t steps = (count - 1) / stepGroups;
-  if (elementBytes == 4 && frames > kBandFrames + kBandFrames / 4 && frames <= 2 * kBandFrames)
+  if (elementBytes == 4 && RegroupsInBands(frames))
     StepsInBands(src, dst, frames, frameBytes, steps);
   else if (elementBytes == 4)
     Steps<4>(src, dst, 12 * size_t{frames}, frames, frameBytes, steps);

@@ -1,5 +1,6 @@
-// The AVX-512 kernels of frame-major regrouping for 8- and 16-bit elements,
-// whose 3- and 6-byte elements cost the AVX2 kernels most of their shuffles.
+// The AVX-512 kernels of frame-major regrouping: for 8- and 16-bit elements,
+// whose 3- and 6-byte elements cost the AVX2 kernels most of their shuffles,
+// and for 32-bit ones, which wait on the AVX2 kernels' 32-byte stores.
 #pragma once
 
 #include <cstddef>
@@ -9,7 +10,7 @@ namespace orvex {
 
 // The stacks RegroupGroupsAvx512 moves; the others stay with the AVX2 kernels.
 inline bool RegroupsOnAvx512(size_t elementBytes, uint32_t frames) {
-  return (elementBytes == 1 && frames >= 4) || (elementBytes == 2 && frames >= 2);
+  return (elementBytes == 1 && frames >= 4) || (elementBytes == 4 && frames >= 2) || (elementBytes == 2 && frames >= 2);
 }
 
 // As RegroupGroupsAvx2, for the stacks of RegroupsOnAvx512: moves the first

@@ -195,7 +195,7 @@ TEST(OptimisedEquivalenceTest, IntensityPlanesAreBitForBitTheValueByValueResult)
 }
 
 TEST(OptimisedEquivalenceTest, SurfaceOffsetsSaturateOnlyNonZeroOddWordsOnEveryKernel) {
-  for (size_t words : {size_t{1}, size_t{2}, size_t{15}, size_t{17}, size_t{33}, size_t{280 * 292 * 2 + 3}}) {
+  for (size_t words : {size_t{1}, size_t{2}, size_t{15}, size_t{17}, size_t{33}, size_t{49}, size_t{280 * 292 * 2 + 3}}) {
     Bytes data = RandomBytes(2 * words, static_cast<uint32_t>(words));
     const Bytes offsets = RandomBytes(2 * words, static_cast<uint32_t>(words) + 1);
     for (size_t i = 0; i < words; i += 3) data[2 * i] = data[2 * i + 1] = 0;  // zero words stay zero

@@ -139,9 +139,9 @@ ORVEX_AVX512 void PairedSteps16(const uint8_t* src, uint8_t* dst, uint32_t frame
 }
 
 // The larger stacks read a group's part of a block with one 32-byte read, two
-// groups to a register (by one insert, where the 16-byte lanes take three):
-// the reads are what the lane kernels spend most of their time on. The block
-// takes 24 bytes of the 32, and the last block of a step reads 8 bytes into
+// groups to a register by one insert, where 16-byte lanes take four reads and
+// three inserts: those cost the lane kernels more than their permutes. The
+// block takes 24 bytes of the 32; the last block of a step reads 8 bytes into
 // the next group.
 ORVEX_AVX512 inline __m512i LoadTwoGroups(const uint8_t* at, size_t groupBytes) {
   const __m512i low = _mm512_castsi256_si512(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(at)));
@@ -177,8 +177,8 @@ ORVEX_AVX512 void QuadSteps16(const uint8_t* src, uint8_t* dst, uint32_t frames,
 // 16-bit stacks of sixteen frames or more: blocks of eight frames, whose
 // 48 bytes of a group one 64-byte read takes (16 bytes into the next group for
 // the last block). A first round of permutes forms QuadSteps16's registers out
-// of each two groups: half the reads and no inserts, for the cost of
-// overlapping more frames in the last block, which smaller stacks feel.
+// of each two groups: half its reads, a permute in place of each insert. The
+// last block overlaps up to seven frames, which smaller stacks would feel.
 constexpr uint32_t kMinOctFrames16 = 16;
 
 template <int kFirstFrame>

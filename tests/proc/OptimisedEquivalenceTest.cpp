@@ -151,10 +151,10 @@ TEST(OptimisedEquivalenceTest, RegroupBlocksOfWholeGroupReadsMatchAroundTheirFra
   // 8-bit stacks above ten frames and 16-bit ones of four to 32 take blocks
   // of eight or four frames whose last block overlaps the one before it (11,
   // 13, 17 and 200 frames; 7 and 15 for 16-bit; 16 and 24 fill them exactly;
-  // 33 and 200 16-bit frames stay with AVX2),
-  // and read into the group after each step: 16k + 1 groups leave exactly
-  // that group, 16k leave a whole step to the portable copy, and 65 or more
-  // groups split into pieces on each thread count.
+  // 33 and 200 16-bit frames stay with AVX2), and read into the group after
+  // each step: 16k + 1 groups leave exactly that group, 16k leave a whole step
+  // to the portable copy, and 65 or more groups split into pieces on each
+  // thread count.
   const std::vector<std::pair<StackShape, uint32_t>> cases = {
       {{1, 17, 1}, 11}, {{2, 16, 1}, 16}, {{3, 11, 1}, 17}, {{1, 49, 1}, 13}, {{2, 29, 1}, 200}, {{5, 13, 1}, 24},
       {{1, 17, 2}, 4},  {{3, 11, 2}, 7},  {{2, 16, 2}, 16}, {{1, 33, 2}, 17}, {{5, 13, 2}, 24},  {{1, 49, 2}, 15},

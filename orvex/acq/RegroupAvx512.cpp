@@ -47,51 +47,41 @@ constexpr int InLanes(int i, int offset) { return (i / 4) * 64 + (i % 4) * 16 + 
 // writes, and the steps can run up to the last group.
 ORVEX_AVX512 inline void Store48(uint8_t* out, __m512i v) { _mm512_mask_storeu_epi8(out, 0xFFFFFFFFFFFFull, v); }
 
-// 8-bit elements: steps of sixteen groups, blocks of four frames (the last
-// block starts four before the end and may overlap the one before it). The
-// first permutes pick two frames of eight groups each (24 bytes per frame),
-// the second join the two halves of a frame's sixteen groups.
-template <int kFirstFrame>
-constexpr Pick kTwoFramesOf8 =
-    MakePick([](int o) { return o < 48 ? InLanes(o % 24 / 3, 3 * (kFirstFrame + o / 24) + o % 3) : 0; });
+// The common end of the transposes: from four registers, of which the first
+// two hold a block's earlier and the last two its later groups, one round of
+// permutes picks two frames (24 bytes each) out of each pair, and a second
+// joins each frame's earlier and later 24 bytes into its 48 bytes.
+struct BlockPicks {
+  __m512i frames01, frames23, join0, join1;
+};
 
 template <int kFrame>
 constexpr Pick kJoinHalves =
     MakePick([](int o) { return o < 24 ? 24 * kFrame + o : o < 48 ? 64 + 24 * kFrame + o - 24 : 0; });
 
-struct Picks8 {
-  __m512i frames01, frames23, join0, join1;
-};
-
-// Four frames of sixteen groups, four groups in the lanes of each r.
-ORVEX_AVX512 inline void Block8(const Picks8& picks, const __m512i (&r)[4], uint8_t* out, size_t frameBytes) {
-  const __m512i low01 = _mm512_permutex2var_epi8(r[0], picks.frames01, r[1]);
-  const __m512i low23 = _mm512_permutex2var_epi8(r[0], picks.frames23, r[1]);
-  const __m512i high01 = _mm512_permutex2var_epi8(r[2], picks.frames01, r[3]);
-  const __m512i high23 = _mm512_permutex2var_epi8(r[2], picks.frames23, r[3]);
+ORVEX_AVX512 inline void Block4(const BlockPicks& picks, __m512i r0, __m512i r1, __m512i r2, __m512i r3,
+                                uint8_t* out, size_t frameBytes) {
+  const __m512i low01 = _mm512_permutex2var_epi8(r0, picks.frames01, r1);
+  const __m512i low23 = _mm512_permutex2var_epi8(r0, picks.frames23, r1);
+  const __m512i high01 = _mm512_permutex2var_epi8(r2, picks.frames01, r3);
+  const __m512i high23 = _mm512_permutex2var_epi8(r2, picks.frames23, r3);
   Store48(out, _mm512_permutex2var_epi8(low01, picks.join0, high01));
   Store48(out + frameBytes, _mm512_permutex2var_epi8(low01, picks.join1, high01));
   Store48(out + 2 * frameBytes, _mm512_permutex2var_epi8(low23, picks.join0, high23));
   Store48(out + 3 * frameBytes, _mm512_permutex2var_epi8(low23, picks.join1, high23));
 }
 
-ORVEX_AVX512 Picks8 LoadPicks8() {
-  return {Load(kTwoFramesOf8<0>), Load(kTwoFramesOf8<2>), Load(kJoinHalves<0>), Load(kJoinHalves<1>)};
+template <const Pick& kFrames01, const Pick& kFrames23>
+ORVEX_AVX512 BlockPicks LoadBlockPicks() {
+  return {Load(kFrames01), Load(kFrames23), Load(kJoinHalves<0>), Load(kJoinHalves<1>)};
 }
 
-ORVEX_AVX512 void TransposedSteps8(const uint8_t* src, uint8_t* dst, uint32_t frames, size_t frameBytes,
-                                   size_t steps) {
-  const size_t groupBytes = 3 * size_t{frames};
-  const Picks8 picks = LoadPicks8();
-  for (size_t s = 0; s < steps; ++s, src += 16 * groupBytes, dst += 48)
-    for (uint32_t first = 0;; first = std::min(first + 4, frames - 4)) {
-      const uint8_t* in = src + 3 * size_t{first};
-      __m512i r[4];
-      for (int q = 0; q < 4; ++q) r[q] = LoadLanes(in + 4 * q * groupBytes, groupBytes);
-      Block8(picks, r, dst + first * frameBytes, frameBytes);
-      if (first + 4 == frames) break;
-    }
-}
+// 8-bit stacks of four to ten frames: steps of sixteen groups, blocks of four
+// frames (the last block starts four before the end and may overlap the one
+// before it), four groups of a block per register in 16-byte lanes.
+template <int kFirstFrame>
+constexpr Pick kTwoFramesOf8 =
+    MakePick([](int o) { return o < 48 ? InLanes(o % 24 / 3, 3 * (kFirstFrame + o / 24) + o % 3) : 0; });
 
 // Stacks of at most ten frames: four groups (all frames) fit into two 64-byte
 // reads, and a permute forms each block's lanes out of them, which costs less
@@ -101,7 +91,7 @@ constexpr uint32_t kMaxPairedReadFrames = 10;
 ORVEX_AVX512 void PairedReadSteps8(const uint8_t* src, uint8_t* dst, uint32_t frames, size_t frameBytes,
                                    size_t steps) {
   const size_t groupBytes = 3 * size_t{frames};
-  const Picks8 picks = LoadPicks8();
+  const BlockPicks picks = LoadBlockPicks<kTwoFramesOf8<0>, kTwoFramesOf8<2>>();
   const uint32_t blocks = (frames + 3) / 4;
   __m512i lanes[(kMaxPairedReadFrames + 3) / 4];
   for (uint32_t k = 0; k < blocks; ++k) {
@@ -120,14 +110,14 @@ ORVEX_AVX512 void PairedReadSteps8(const uint8_t* src, uint8_t* dst, uint32_t fr
     for (uint32_t k = 0; k < blocks; ++k) {
       __m512i r[4];
       for (int q = 0; q < 4; ++q) r[q] = _mm512_permutex2var_epi8(quads[q][0], lanes[k], quads[q][1]);
-      Block8(picks, r, dst + std::min(4 * k, frames - 4) * frameBytes, frameBytes);
+      Block4(picks, r[0], r[1], r[2], r[3], dst + std::min(4 * k, frames - 4) * frameBytes, frameBytes);
     }
   }
 }
 
-// 16-bit elements: steps of sixteen groups, blocks of two frames (an odd
-// count ends with an overlapping pair); one permute per frame and eight
-// groups. Each frame receives 96 consecutive bytes per step, which its
+// 16-bit stacks of two or three frames: steps of sixteen groups, blocks of
+// two frames (three end with an overlapping pair); one permute per frame and
+// eight groups. Each frame receives 96 consecutive bytes per step, which its
 // destination stream takes better than 48.
 template <int kFrame>
 constexpr Pick kFrameOf16 = MakePick([](int o) { return o < 48 ? InLanes(o / 6, 6 * kFrame + o % 6) : 0; });
@@ -145,6 +135,114 @@ ORVEX_AVX512 void PairedSteps16(const uint8_t* src, uint8_t* dst, uint32_t frame
         Store48(out + frameBytes, _mm512_permutex2var_epi8(r0, frame1, r1));
       }
       if (first + 2 == frames) break;
+    }
+}
+
+// The larger stacks read a group's part of a block with one 32-byte read, two
+// groups to a register by one insert, where 16-byte lanes take four reads and
+// three inserts: those cost the lane kernels more than their permutes. The
+// block takes 24 bytes of the 32; the last block of a step reads 8 bytes into
+// the next group.
+ORVEX_AVX512 inline __m512i LoadTwoGroups(const uint8_t* at, size_t groupBytes) {
+  const __m512i low = _mm512_castsi256_si512(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(at)));
+  const __m256i high = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(at + groupBytes));
+  // The merging form: GCC's plain insert warns of its undefined pass-through.
+  return _mm512_mask_inserti64x4(low, 0xFF, low, high, 1);
+}
+
+// Byte `offset` of group i (0..3) of a pair of two-group registers.
+constexpr int InPairs(int i, int offset) { return (i / 2) * 64 + (i % 2) * 32 + offset; }
+
+// 16-bit stacks of four frames or more: steps of sixteen groups in halves of
+// eight, blocks of four frames (the last may overlap the one before it).
+template <int kFirstFrame>
+constexpr Pick kTwoFramesOf4Groups16 =
+    MakePick([](int o) { return o < 48 ? InPairs(o % 24 / 6, 6 * (kFirstFrame + o / 24) + o % 6) : 0; });
+
+ORVEX_AVX512 void QuadSteps16(const uint8_t* src, uint8_t* dst, uint32_t frames, size_t frameBytes, size_t steps) {
+  const size_t groupBytes = 6 * size_t{frames};
+  const BlockPicks picks = LoadBlockPicks<kTwoFramesOf4Groups16<0>, kTwoFramesOf4Groups16<2>>();
+  for (size_t s = 0; s < steps; ++s, src += 16 * groupBytes, dst += 96)
+    for (uint32_t first = 0;; first = std::min(first + 4, frames - 4)) {
+      for (size_t half = 0; half < 2; ++half) {
+        const uint8_t* in = src + 8 * half * groupBytes + 6 * size_t{first};
+        __m512i r[4];
+        for (size_t j = 0; j < 4; ++j) r[j] = LoadTwoGroups(in + 2 * j * groupBytes, groupBytes);
+        Block4(picks, r[0], r[1], r[2], r[3], dst + first * frameBytes + 48 * half, frameBytes);
+      }
+      if (first + 4 == frames) break;
+    }
+}
+
+// 16-bit stacks of sixteen frames or more: blocks of eight frames, whose
+// 48 bytes of a group one 64-byte read takes (16 bytes into the next group for
+// the last block). A first round of permutes forms QuadSteps16's registers out
+// of each two groups: half its reads, a permute in place of each insert. The
+// last block overlaps up to seven frames, which smaller stacks would feel.
+constexpr uint32_t kMinOctFrames16 = 16;
+
+template <int kFirstFrame>
+constexpr Pick kFourFramesOfTwoGroups16 = MakePick([](int o) {
+  const int group = o / 32, within = o % 32;
+  return within < 24 ? group * 64 + 6 * (kFirstFrame + within / 6) + within % 6 : 0;
+});
+
+ORVEX_AVX512 void OctSteps16(const uint8_t* src, uint8_t* dst, uint32_t frames, size_t frameBytes, size_t steps) {
+  const size_t groupBytes = 6 * size_t{frames};
+  const __m512i four0 = Load(kFourFramesOfTwoGroups16<0>), four1 = Load(kFourFramesOfTwoGroups16<4>);
+  const BlockPicks picks = LoadBlockPicks<kTwoFramesOf4Groups16<0>, kTwoFramesOf4Groups16<2>>();
+  for (size_t s = 0; s < steps; ++s, src += 16 * groupBytes, dst += 96)
+    for (uint32_t first = 0;; first = std::min(first + 8, frames - 8)) {
+      for (size_t half = 0; half < 2; ++half) {
+        const uint8_t* in = src + 8 * half * groupBytes + 6 * size_t{first};
+        __m512i fours[2][4];  // frames 0..3 and 4..7 of the block, two groups each
+        for (size_t j = 0; j < 4; ++j) {
+          const __m512i a = _mm512_loadu_si512(in + 2 * j * groupBytes);
+          const __m512i b = _mm512_loadu_si512(in + (2 * j + 1) * groupBytes);
+          fours[0][j] = _mm512_permutex2var_epi8(a, four0, b);
+          fours[1][j] = _mm512_permutex2var_epi8(a, four1, b);
+        }
+        for (size_t h = 0; h < 2; ++h)
+          Block4(picks, fours[h][0], fours[h][1], fours[h][2], fours[h][3],
+                 dst + (first + 4 * h) * frameBytes + 48 * half, frameBytes);
+      }
+      if (first + 8 == frames) break;
+    }
+}
+
+// 8-bit stacks of more than ten frames: steps of sixteen groups, blocks of
+// eight frames (the last may overlap the one before it). A first round of
+// permutes turns each four groups into two registers of four frames (12 bytes
+// each), which Block4 then transposes as the other kernels' lanes.
+template <int kFirstFrame>
+constexpr Pick kFourFramesOf4Groups8 =
+    MakePick([](int o) { return o < 48 ? InPairs(o % 12 / 3, 3 * (kFirstFrame + o / 12) + o % 3) : 0; });
+
+// Byte `offset` of group i (0..7) of a pair of those registers.
+constexpr int InQuads(int i, int offset) { return (i / 4) * 64 + (i % 4) * 3 + offset; }
+
+template <int kFirstFrame>
+constexpr Pick kTwoFramesOfQuads8 =
+    MakePick([](int o) { return o < 48 ? InQuads(o % 24 / 3, 12 * (kFirstFrame + o / 24) + o % 3) : 0; });
+
+ORVEX_AVX512 void OctSteps8(const uint8_t* src, uint8_t* dst, uint32_t frames, size_t frameBytes, size_t steps) {
+  const size_t groupBytes = 3 * size_t{frames};
+  const __m512i quad0 = Load(kFourFramesOf4Groups8<0>), quad1 = Load(kFourFramesOf4Groups8<4>);
+  const BlockPicks picks = LoadBlockPicks<kTwoFramesOfQuads8<0>, kTwoFramesOfQuads8<2>>();
+  for (size_t s = 0; s < steps; ++s, src += 16 * groupBytes, dst += 48)
+    for (uint32_t first = 0;; first = std::min(first + 8, frames - 8)) {
+      const uint8_t* in = src + 3 * size_t{first};
+      __m512i quads[2][4];  // frames 0..3 and 4..7 of the block, four groups each
+      for (size_t m = 0; m < 4; ++m) {
+        const __m512i r0 = LoadTwoGroups(in + 4 * m * groupBytes, groupBytes);
+        const __m512i r1 = LoadTwoGroups(in + (4 * m + 2) * groupBytes, groupBytes);
+        quads[0][m] = _mm512_permutex2var_epi8(r0, quad0, r1);
+        quads[1][m] = _mm512_permutex2var_epi8(r0, quad1, r1);
+      }
+      for (size_t h = 0; h < 2; ++h)
+        Block4(picks, quads[h][0], quads[h][1], quads[h][2], quads[h][3], dst + (first + 4 * h) * frameBytes,
+               frameBytes);
+      if (first + 8 == frames) break;
     }
 }
 
@@ -203,8 +301,6 @@ ORVEX_AVX512 void RegroupSteps32(const uint8_t* src, uint8_t* dst, uint32_t fram
 size_t RegroupGroupsAvx512(size_t elementBytes, const uint8_t* src, uint8_t* dst, uint32_t frames,
                            size_t frameBytes, size_t count) {
   if (!RegroupsOnAvx512(elementBytes, frames) || count == 0) return 0;
-  // The lane reads pass a step's last group by 4 bytes: one group must follow.
-  const size_t steps = (count - 1) / 16;
   if (elementBytes == 1 && frames <= kMaxPairedReadFrames) {
     // The second read of the last four groups passes their end by up to 128 - 12 * frames bytes.
     const size_t following = 1 + 128 / (3 * frames);
@@ -212,10 +308,16 @@ size_t RegroupGroupsAvx512(size_t elementBytes, const uint8_t* src, uint8_t* dst
     PairedReadSteps8(src, dst, frames, frameBytes, pairedSteps);
     return 16 * pairedSteps;
   }
+  // The reads pass a step's last group by up to 16 bytes: one group must follow.
+  const size_t steps = (count - 1) / 16;
   if (elementBytes == 4)
     RegroupSteps32(src, dst, frames, frameBytes, steps);
   else if (elementBytes == 1)
-    TransposedSteps8(src, dst, frames, frameBytes, steps);
+    OctSteps8(src, dst, frames, frameBytes, steps);
+  else if (frames >= kMinOctFrames16)
+    OctSteps16(src, dst, frames, frameBytes, steps);
+  else if (frames >= 4)
+    QuadSteps16(src, dst, frames, frameBytes, steps);
   else
     PairedSteps16(src, dst, frames, frameBytes, steps);
   return 16 * steps;

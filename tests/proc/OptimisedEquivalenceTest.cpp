@@ -147,6 +147,33 @@ TEST(OptimisedEquivalenceTest, RegroupMatchesTheElementwiseCopyOnEveryKernelAndS
   }
 }
 
+TEST(OptimisedEquivalenceTest, RegroupBlocksOfWholeGroupReadsMatchAroundTheirFrameAndStepLimits) {
+  // 8-bit stacks above ten frames and 16-bit ones of four to 32 take blocks
+  // of eight or four frames whose last block overlaps the one before it (11,
+  // 13, 17 and 200 frames; 7 and 15 for 16-bit; 16 and 24 fill them exactly;
+  // 33 and 200 16-bit frames stay with AVX2), and read into the group after
+  // each step: 16k + 1 groups leave exactly that group, 16k leave a whole step
+  // to the portable copy, and 65 or more groups split into pieces on each
+  // thread count.
+  const std::vector<std::pair<StackShape, uint32_t>> cases = {
+      {{1, 17, 1}, 11}, {{2, 16, 1}, 16}, {{3, 11, 1}, 17}, {{1, 49, 1}, 13}, {{2, 29, 1}, 200}, {{5, 13, 1}, 24},
+      {{1, 17, 2}, 4},  {{3, 11, 2}, 7},  {{2, 16, 2}, 16}, {{1, 33, 2}, 17}, {{5, 13, 2}, 24},  {{1, 49, 2}, 15},
+      {{2, 17, 2}, 33}, {{4, 20, 2}, 200}};
+  for (const auto& [shape, frames] : cases) {
+    const size_t bytes = StackBytes(shape, frames);
+    const Bytes src = RandomBytes(bytes, frames * 977 + shape.rows * shape.groups);
+    const Bytes expected = ReferenceRegroup(src, shape, frames);
+    for (SimdLevel level : Levels())
+      for (uint32_t threads : kThreadCounts) {
+        SCOPED_TRACE(testing::Message() << Name(level) << " " << shape.rows << "x" << shape.groups << "x"
+                                        << shape.elementBytes << " frames " << frames << " threads " << threads);
+        Bytes dst(bytes);
+        ASSERT_TRUE(RegroupFrames(level, src.data(), src.size(), dst.data(), dst.size(), shape, frames, threads));
+        EXPECT_TRUE(dst == expected);
+      }
+  }
+}
+
 TEST(OptimisedEquivalenceTest, IntensityPlanesAreBitForBitTheValueByValueResult) {
   // The fewest frames for a dark count, raw frames that are dark frames and
   // frame D ({9, 6}), a long dark average and the largest stacks.

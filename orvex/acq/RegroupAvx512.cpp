@@ -76,7 +76,7 @@ ORVEX_AVX512 BlockPicks LoadBlockPicks() {
   return {Load(kFrames01), Load(kFrames23), Load(kJoinHalves<0>), Load(kJoinHalves<1>)};
 }
 
-// 8-bit stacks of four to ten frames: steps of sixteen groups, blocks of four
+// 8-bit stacks of four to eight frames: steps of sixteen groups, blocks of four
 // frames (the last block starts four before the end and may overlap the one
 // before it), four groups of a block per register in 16-byte lanes.
 template <int kFirstFrame>
@@ -246,6 +246,47 @@ ORVEX_AVX512 void OctSteps8(const uint8_t* src, uint8_t* dst, uint32_t frames, s
     }
 }
 
+// 8-bit stacks of nine or ten frames: the reads of PairedReadSteps8, blocks of five frames
+// (nine overlap by one). A first permute per four groups picks the block's
+// five frames of them (12 bytes per frame) and Block4 transposes the first
+// four; the fifth takes three permutes more. That is 30 permutes a step where
+// blocks of four take 36, and the permutes are what these steps wait on.
+constexpr uint32_t kMinFiveFrames = 9;
+
+template <int kFrame>
+constexpr Pick kFrameOfQuads8 = MakePick([](int o) { return o < 24 ? InQuads(o / 3, 12 * kFrame + o % 3) : 0; });
+
+ORVEX_AVX512 void FiveFrameSteps8(const uint8_t* src, uint8_t* dst, uint32_t frames, size_t frameBytes,
+                                  size_t steps) {
+  const size_t groupBytes = 3 * size_t{frames};
+  const BlockPicks picks = LoadBlockPicks<kTwoFramesOfQuads8<0>, kTwoFramesOfQuads8<2>>();
+  const __m512i frame4 = Load(kFrameOfQuads8<4>);
+  const uint32_t firsts[2] = {0, frames - 5};
+  __m512i fives[2];
+  for (int b = 0; b < 2; ++b) {
+    int8_t at[64];
+    for (int o = 0; o < 64; ++o)
+      at[o] = static_cast<int8_t>(o < 60 ? o % 12 / 3 * groupBytes + 3 * (firsts[b] + o / 12) + o % 3 : 0);
+    fives[b] = _mm512_loadu_si512(at);
+  }
+  for (size_t s = 0; s < steps; ++s, src += 16 * groupBytes, dst += 48) {
+    __m512i quads[4][2];
+    for (int q = 0; q < 4; ++q) {
+      quads[q][0] = _mm512_loadu_si512(src + 4 * q * groupBytes);
+      quads[q][1] = _mm512_loadu_si512(src + 4 * q * groupBytes + 64);
+    }
+    for (int b = 0; b < 2; ++b) {
+      __m512i t[4];
+      for (int q = 0; q < 4; ++q) t[q] = _mm512_permutex2var_epi8(quads[q][0], fives[b], quads[q][1]);
+      uint8_t* out = dst + firsts[b] * frameBytes;
+      Block4(picks, t[0], t[1], t[2], t[3], out, frameBytes);
+      const __m512i low = _mm512_permutex2var_epi8(t[0], frame4, t[1]);
+      const __m512i high = _mm512_permutex2var_epi8(t[2], frame4, t[3]);
+      Store48(out + 4 * frameBytes, _mm512_permutex2var_epi8(low, picks.join0, high));
+    }
+  }
+}
+
 // 32-bit elements: steps of sixteen groups, one frame at a time. A frame's
 // part of a step is 192 bytes, written as three whole 64-byte stores: on this
 // class of processor a pass runs at the speed of a copy only with full-width
@@ -305,7 +346,10 @@ size_t RegroupGroupsAvx512(size_t elementBytes, const uint8_t* src, uint8_t* dst
     // The second read of the last four groups passes their end by up to 128 - 12 * frames bytes.
     const size_t following = 1 + 128 / (3 * frames);
     const size_t pairedSteps = count > following ? (count - following) / 16 : 0;
-    PairedReadSteps8(src, dst, frames, frameBytes, pairedSteps);
+    if (frames >= kMinFiveFrames)
+      FiveFrameSteps8(src, dst, frames, frameBytes, pairedSteps);
+    else
+      PairedReadSteps8(src, dst, frames, frameBytes, pairedSteps);
     return 16 * pairedSteps;
   }
   // The reads pass a step's last group by up to 16 bytes: one group must follow.

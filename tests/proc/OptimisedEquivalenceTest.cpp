@@ -112,13 +112,31 @@ Bytes ReferenceExpand(const Bytes& src, uint32_t h) {
   return out;
 }
 
+// Each stack of random words on every kernel and thread count this machine has.
+void ExpectEveryKernelRegroupsAsTheReference(const std::vector<std::pair<StackShape, uint32_t>>& cases) {
+  for (const auto& [shape, frames] : cases) {
+    const size_t bytes = StackBytes(shape, frames);
+    const Bytes src = RandomBytes(bytes, frames * 977 + shape.rows * shape.groups);
+    const Bytes expected = ReferenceRegroup(src, shape, frames);
+    for (SimdLevel level : Levels())
+      for (uint32_t threads : kThreadCounts) {
+        SCOPED_TRACE(testing::Message() << Name(level) << " " << shape.rows << "x" << shape.groups << "x"
+                                        << shape.elementBytes << " frames " << frames << " threads " << threads);
+        Bytes dst(bytes);
+        ASSERT_TRUE(RegroupFrames(level, src.data(), src.size(), dst.data(), dst.size(), shape, frames, threads));
+        EXPECT_TRUE(dst == expected);
+      }
+  }
+}
+
 }  // namespace
 
 TEST(OptimisedEquivalenceTest, RegroupMatchesTheElementwiseCopyOnEveryKernelAndShape) {
   // Shapes with partial steps of every element size, a single group, a single
   // row, the camera's own shapes and the largest frame count a stack uses.
   // Frame counts on both sides of each kernel's limits (8-bit: 3 | 4, 5 with
-  // an overlapping block, 10 | 11 for the paired reads, four frames with just
+  // an overlapping block, 9 and 10 in blocks of five, 10 | 11 for the paired
+  // reads, four frames with just
   // the groups their reads pass; 16-bit: 15 | 16, odd counts with an overlapping
   // pair; 32-bit: 20 | 21 and 32 | 33 around the two bands), group counts that
   // leave exactly the groups a spilling store needs, and banded stacks long
@@ -132,19 +150,7 @@ TEST(OptimisedEquivalenceTest, RegroupMatchesTheElementwiseCopyOnEveryKernelAndS
       {{45, 100, 4}, 30}, {{1, 27, 1}, 4}, {{3, 25, 1}, 11}};
   if (BestSimdLevel() != SimdLevel::kAvx512)
     std::cout << "[ SKIPPED  ] the AVX-512 kernels: this processor lacks AVX-512 byte permutes\n";
-  for (const auto& [shape, frames] : cases) {
-    const size_t bytes = StackBytes(shape, frames);
-    const Bytes src = RandomBytes(bytes, frames * 131 + shape.groups);
-    const Bytes expected = ReferenceRegroup(src, shape, frames);
-    for (SimdLevel level : Levels())
-      for (uint32_t threads : kThreadCounts) {
-        SCOPED_TRACE(testing::Message() << Name(level) << " " << shape.rows << "x" << shape.groups << "x"
-                                        << shape.elementBytes << " frames " << frames << " threads " << threads);
-        Bytes dst(bytes);
-        ASSERT_TRUE(RegroupFrames(level, src.data(), src.size(), dst.data(), dst.size(), shape, frames, threads));
-        EXPECT_TRUE(dst == expected);
-      }
-  }
+  ExpectEveryKernelRegroupsAsTheReference(cases);
 }
 
 TEST(OptimisedEquivalenceTest, RegroupBlocksOfWholeGroupReadsMatchAroundTheirFrameAndStepLimits) {
@@ -159,19 +165,7 @@ TEST(OptimisedEquivalenceTest, RegroupBlocksOfWholeGroupReadsMatchAroundTheirFra
       {{1, 17, 1}, 11}, {{2, 16, 1}, 16}, {{3, 11, 1}, 17}, {{1, 49, 1}, 13}, {{2, 29, 1}, 200}, {{5, 13, 1}, 24},
       {{1, 17, 2}, 4},  {{3, 11, 2}, 7},  {{2, 16, 2}, 16}, {{1, 33, 2}, 17}, {{5, 13, 2}, 24},  {{1, 49, 2}, 15},
       {{2, 17, 2}, 33}, {{4, 20, 2}, 200}};
-  for (const auto& [shape, frames] : cases) {
-    const size_t bytes = StackBytes(shape, frames);
-    const Bytes src = RandomBytes(bytes, frames * 977 + shape.rows * shape.groups);
-    const Bytes expected = ReferenceRegroup(src, shape, frames);
-    for (SimdLevel level : Levels())
-      for (uint32_t threads : kThreadCounts) {
-        SCOPED_TRACE(testing::Message() << Name(level) << " " << shape.rows << "x" << shape.groups << "x"
-                                        << shape.elementBytes << " frames " << frames << " threads " << threads);
-        Bytes dst(bytes);
-        ASSERT_TRUE(RegroupFrames(level, src.data(), src.size(), dst.data(), dst.size(), shape, frames, threads));
-        EXPECT_TRUE(dst == expected);
-      }
-  }
+  ExpectEveryKernelRegroupsAsTheReference(cases);
 }
 
 TEST(OptimisedEquivalenceTest, IntensityPlanesAreBitForBitTheValueByValueResult) {

@@ -229,9 +229,10 @@ ORVEX_AVX2 void TransposedSteps16(const uint8_t* src, uint8_t* dst, uint32_t fra
 
 ORVEX_AVX2 void StepsInBands(const uint8_t* src, uint8_t* dst, uint32_t frames, size_t frameBytes, size_t steps) {
   const size_t groupBytes = 12 * size_t{frames};
-  RunInBands(src, dst, frames, 8, steps, [=](const uint8_t* in, uint8_t* out, uint32_t first, uint32_t count, size_t run) {
+  auto band = [=](const uint8_t* in, uint8_t* out, uint32_t first, uint32_t count, size_t run) {
     Steps<4>(in + 12 * first, out + first * frameBytes, groupBytes, count, frameBytes, run);
-  });
+  };
+  RunInBands(src, dst, frames, 8, steps, band);
 }
 
 }  // namespace

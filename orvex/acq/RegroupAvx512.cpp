@@ -332,9 +332,10 @@ ORVEX_AVX512 void Steps32(const uint8_t* src, uint8_t* dst, size_t groupBytes, u
 ORVEX_AVX512 void RegroupSteps32(const uint8_t* src, uint8_t* dst, uint32_t frames, size_t frameBytes, size_t steps) {
   const size_t groupBytes = 12 * size_t{frames};
   if (!RegroupsInBands(frames)) return Steps32(src, dst, groupBytes, frames, frameBytes, steps);
-  RunInBands(src, dst, frames, 16, steps, [=](const uint8_t* in, uint8_t* out, uint32_t first, uint32_t count, size_t run) {
+  auto band = [=](const uint8_t* in, uint8_t* out, uint32_t first, uint32_t count, size_t run) {
     Steps32(in + 12 * first, out + first * frameBytes, groupBytes, count, frameBytes, run);
-  });
+  };
+  RunInBands(src, dst, frames, 16, steps, band);
 }
 
 }  // namespace

@@ -191,9 +191,13 @@ ORVEX_AVX512 void OctSteps16(const uint8_t* src, uint8_t* dst, uint32_t frames, 
   const size_t groupBytes = 6 * size_t{frames};
   const __m512i four0 = Load(kFourFramesOfTwoGroups16<0>), four1 = Load(kFourFramesOfTwoGroups16<4>);
   const BlockPicks picks = LoadBlockPicks<kTwoFramesOf4Groups16<0>, kTwoFramesOf4Groups16<2>>();
+  // The first halves of all blocks, then the second halves: a frame's two
+  // stores of a step, to the same or neighbouring lines, then lie a whole pass
+  // of the blocks apart. Eight stores apart (blocks outermost) they took
+  // about 10 % longer on this class of processor.
   for (size_t s = 0; s < steps; ++s, src += 16 * groupBytes, dst += 96)
-    for (uint32_t first = 0;; first = std::min(first + 8, frames - 8)) {
-      for (size_t half = 0; half < 2; ++half) {
+    for (size_t half = 0; half < 2; ++half)
+      for (uint32_t first = 0;; first = std::min(first + 8, frames - 8)) {
         const uint8_t* in = src + 8 * half * groupBytes + 6 * size_t{first};
         __m512i fours[2][4];  // frames 0..3 and 4..7 of the block, two groups each
         for (size_t j = 0; j < 4; ++j) {
@@ -205,9 +209,8 @@ ORVEX_AVX512 void OctSteps16(const uint8_t* src, uint8_t* dst, uint32_t frames, 
         for (size_t h = 0; h < 2; ++h)
           Block4(picks, fours[h][0], fours[h][1], fours[h][2], fours[h][3],
                  dst + (first + 4 * h) * frameBytes + 48 * half, frameBytes);
+        if (first + 8 == frames) break;
       }
-      if (first + 8 == frames) break;
-    }
 }
 
 // 8-bit stacks of more than ten frames: steps of sixteen groups, blocks of

@@ -8,6 +8,7 @@
 // caller asks BestScalingKernel(), tests run every kernel this processor has).
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 
@@ -80,6 +81,19 @@ inline uint32_t GridCell(float c, float first, float perCell, float lastCell) {
 void PositionsFromGrid(const float* surface, size_t pixels, const GridLookup& grid, float* out, ScalingKernel kernel);
 
 namespace detail {
+// Where the wide kernels' run of `run` entries for a vector whose first and
+// last lanes index `first` and `last` should start (at most `lastStart`), so
+// that it serves the vectors that follow as well: on a surface falling across
+// the vector it reaches down from the first lane, otherwise (rising, flat, or
+// across a row end) up from the lower end. Two to spare on either side for a
+// little noise.
+inline uint32_t RunStartBetween(int32_t first, int32_t last, uint32_t run, uint32_t lastStart) {
+  constexpr int32_t kSpare = 2;
+  const bool falling = first > last && first - last < static_cast<int32_t>(run);
+  const int32_t start = falling ? first + kSpare - static_cast<int32_t>(run - 1) : std::min(first, last) - kSpare;
+  return std::min(static_cast<uint32_t>(std::max(start, 0)), lastStart);
+}
+
 // The kernels take whole vectors (the SSE2 ones whole blocks) and return how
 // many pixels they did; the counter kernels clear `inside` when a value lies
 // outside the table.

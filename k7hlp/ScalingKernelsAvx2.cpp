@@ -107,14 +107,9 @@ struct GridRun {
   }
 };
 
-// Where a run should start so that it serves the vectors that follow as well
-// (see RunStart of the AVX-512 kernels).
 K7HLP_AVX2 inline uint32_t RunStart(__m256i cell, uint32_t cells) {
-  constexpr int32_t kSpare = 2;
   const int32_t first = _mm256_cvtsi256_si32(cell), last = _mm256_extract_epi32(cell, 7);
-  const bool falling = first > last && first - last < static_cast<int32_t>(kCellRun);
-  const int32_t start = falling ? first + kSpare - static_cast<int32_t>(kCellRun - 1) : std::min(first, last) - kSpare;
-  return std::min(static_cast<uint32_t>(std::max(start, 0)), cells - 16);  // 16 floats loaded
+  return RunStartBetween(first, last, kCellRun, cells - 16);  // 16 floats loaded
 }
 
 // Eight values spread wider than a run: every entry gathered on its own.

@@ -26,18 +26,11 @@ constexpr uint32_t kCellRun = kRunFloats - 1;
 constexpr uint32_t kEntryRun = kRunFloats;
 constexpr __mmask16 kAllLanes = 0xffff;
 
-// Where a run of `run` that holds `index` should start, of `entries` >=
-// kRunFloats, so that it serves the vectors that follow as well: on a surface falling
-// across the vector it reaches down from the first lane, otherwise (rising,
-// flat, or across a row end) up from the lower end. Two to spare on either side
-// for a little noise.
+// Where a run of `run` for the vector `index` of `entries` >= kRunFloats should start.
 K7HLP_AVX512 inline uint32_t RunStart(__m512i index, uint32_t entries, uint32_t run) {
-  constexpr int32_t kSpare = 2;
   const int32_t first = _mm_cvtsi128_si32(_mm512_castsi512_si128(index));
   const int32_t last = _mm_cvtsi128_si32(_mm512_castsi512_si128(_mm512_alignr_epi32(index, index, 15)));
-  const bool falling = first > last && first - last < static_cast<int32_t>(run);
-  const int32_t start = falling ? first + kSpare - static_cast<int32_t>(run - 1) : std::min(first, last) - kSpare;
-  return std::min(static_cast<uint32_t>(std::max(start, 0)), entries - kRunFloats);
+  return RunStartBetween(first, last, run, entries - kRunFloats);
 }
 
 // Where a run for the lanes `left` out should start: at their lowest index.
